@@ -1,0 +1,17 @@
+# One interface target that carries the language level, warnings and strict Qt defines
+# for every target of the project.
+add_library(perspix_options INTERFACE)
+target_compile_features(perspix_options INTERFACE cxx_std_20)
+target_compile_options(perspix_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(perspix_options INTERFACE
+    QT_NO_CAST_FROM_BYTEARRAY
+    QT_NO_URL_CAST_FROM_STRING
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_USE_QSTRINGBUILDER)
+
+option(PERSPIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(PERSPIX_SANITIZE)
+    target_compile_options(perspix_options INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(perspix_options INTERFACE -fsanitize=address,undefined)
+endif()

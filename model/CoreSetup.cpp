@@ -1,0 +1,25 @@
+// Process-wide set-up of the core (see CoreSetup.h).
+#include "model/CoreSetup.h"
+
+#include <clocale>
+#include <malloc.h>
+#include <mutex>
+
+namespace perspix {
+
+void setupCore()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The readers turn wide-character paths into bytes through the character-type
+        // locale; "C" would make every non-ASCII path fail to open.
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+        // The readers allocate and free large blocks for every file; with glibc's default
+        // thresholds each becomes system calls and page faults.
+        mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+        mallopt(M_TOP_PAD, 64 * 1024 * 1024);
+        mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    });
+}
+
+} // namespace perspix

@@ -1,0 +1,28 @@
+// Helpers shared by the test programs: paths of the sample files, temporary folders.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace perspix::test {
+
+// Absolute path of a file below tests/data.
+QString dataPath(const QString& relative);
+
+// A fresh folder removed when the object goes away.
+class TempDir
+{
+public:
+    TempDir();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    // Writes bytes to a file in the folder and returns its path.
+    QString write(const QString& name, const QByteArray& bytes) const;
+    // Copies a sample file into the folder (under a new name when given).
+    QString copyData(const QString& relative, const QString& name = {}) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace perspix::test
