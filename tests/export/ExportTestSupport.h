@@ -8,6 +8,17 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <ostream>
+
+// Readable test failures for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
+}
 
 namespace perspix::test {
 
