@@ -34,7 +34,11 @@ struct PythonResult
 inline std::optional<PythonResult> runPython(const QString& script, const QByteArray& input,
                                              const QStringList& args = {})
 {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    // The system's own interpreter starts fastest; any other on the path will do.
+    QString python =
+        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    if (python.isEmpty())
+        python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (python.isEmpty())
         return std::nullopt;
     QProcess process;
