@@ -8,11 +8,11 @@
 #include "export/CsvExportFormat.h"
 #include "export/HtmlExportFormat.h"
 #include "export/JsonExportFormat.h"
-#include "export/OrderedRecord.h"
 #include "export/PlistExportFormat.h"
 #include "export/TextExportFormat.h"
 #include "export/XmlExportFormat.h"
 #include "model/Keys.h"
+#include "model/PropertyList.h"
 
 namespace perspix {
 
@@ -29,14 +29,14 @@ const std::array<const ExportFormat*, 6> kFormats{&kText, &kHtml, &kCsv, &kXml, 
 
 QVariant exportRecordObject(const ExportRecord& record)
 {
-    OrderedRecord object;
+    PlistDict object;
     for (const QString& section : record.orderedSectionNames()) {
         QVariantList streams;
         for (const QList<ExportEntry>& stream : record.sections.value(section)) {
             QVariantList entries;
             entries.reserve(stream.size());
             for (const ExportEntry& entry : stream) {
-                OrderedRecord e;
+                PlistDict e;
                 e.insert(keys::kOption, entry.option);
                 e.insert(keys::kName, entry.name);
                 e.insert(keys::kValue, ExportFormat::exportValue(entry.value));

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "export/OrderedRecord.h"
+#include "model/PropertyList.h"
 
 namespace perspix {
 
@@ -14,7 +14,7 @@ namespace {
 bool isRecordType(int type)
 {
     return type == QMetaType::QVariantMap || type == QMetaType::QVariantHash ||
-           type == qMetaTypeId<OrderedRecord>();
+           type == qMetaTypeId<PlistDict>();
 }
 
 bool isListType(int type)
@@ -107,11 +107,11 @@ bool JsonWriter::writeValue(const QVariant& value, QString& out)
             members.append({it.key(), &it.value()});
         return writeRecord(members, out);
     }
-    if (type == qMetaTypeId<OrderedRecord>()) {
-        const auto& record = *static_cast<const OrderedRecord*>(value.constData());
+    if (type == qMetaTypeId<PlistDict>()) {
+        const auto& record = *static_cast<const PlistDict*>(value.constData());
         QList<std::pair<QString, const QVariant*>> members;
-        members.reserve(record.members.size());
-        for (const auto& [key, member] : record.members)
+        members.reserve(record.entries.size());
+        for (const auto& [key, member] : record.entries)
             members.append({key, &member});
         return writeRecord(members, out);
     }

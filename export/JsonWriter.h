@@ -16,7 +16,7 @@ struct JsonError
     std::shared_ptr<const JsonError> underlying; // the error reported before this one
 };
 
-// Accepted values: QVariantMap, QVariantHash and OrderedRecord (records, members in their
+// Accepted values: QVariantMap, QVariantHash and PlistDict (records, members in their
 // own order unless keys are sorted); QVariantList and QStringList; QString; booleans;
 // integers and floating-point numbers; std::nullptr_t or an empty QVariant (null). Any
 // other type with a converter to QVariantMap or QVariantList registered with QMetaType

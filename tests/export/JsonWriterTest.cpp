@@ -5,7 +5,7 @@
 
 #include "export/ExportTestSupport.h"
 #include "export/JsonWriter.h"
-#include "export/OrderedRecord.h"
+#include "model/PropertyList.h"
 
 using namespace perspix;
 using perspix::test::runPython;
@@ -40,7 +40,7 @@ Q_DECLARE_METATYPE(Point)
 
 TEST(JsonWriter, Layout)
 {
-    OrderedRecord record;
+    PlistDict record;
     record.insert("b", 1);
     record.insert("a", QVariantList{true, QVariant::fromValue(nullptr), QVariantMap{}});
     record.insert("c", QVariantList{});

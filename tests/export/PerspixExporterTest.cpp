@@ -8,7 +8,9 @@
 
 #include "export/ExportCases.h"
 #include "export/ExportTestSupport.h"
+#include "export/JsonWriter.h"
 #include "export/PerspixExporter.h"
+#include "model/PropertyList.h"
 #include "support/TestSupport.h"
 
 using namespace perspix;
@@ -16,7 +18,7 @@ using namespace perspix::test;
 
 namespace {
 
-const QStringList kTextFormats = {"txt", "html", "xml", "csv", "json"};
+const QStringList kFormats = {"txt", "html", "xml", "csv", "json", "plist"};
 
 struct NamedCase
 {
@@ -53,12 +55,16 @@ QByteArray readFile(const QString& path)
 
 // An independent reader's view of what we wrote, as JSON.
 const char* const kReaders = R"(
-import sys, io, json, csv, html.entities, html.parser
+import sys, io, json, csv, html.entities, html.parser, plistlib
 import xml.etree.ElementTree as ET
 import base64
 def read(kind, data):
     if kind == 'json':
         obj = json.loads(data.decode('utf-8'))
+        objs = obj if isinstance(obj, list) else [obj]
+        return {'value': obj, 'keys': [list(o.keys()) for o in objs]}
+    if kind == 'plist':
+        obj = plistlib.loads(data)
         objs = obj if isinstance(obj, list) else [obj]
         return {'value': obj, 'keys': [list(o.keys()) for o in objs]}
     if kind == 'csv':
@@ -110,13 +116,16 @@ std::optional<QJsonArray> readBack(const QList<std::pair<QString, QByteArray>>& 
     return QJsonDocument::fromJson(python->out).array();
 }
 
-QJsonValue jsonOf(const QVariant& v)
+QJsonValue jsonOf(const QVariant& v, QChar nul)
 {
-    return QJsonValue::fromVariant(ExportFormat::exportValue(v));
+    QVariant value = ExportFormat::exportValue(v);
+    if (value.typeId() == QMetaType::QString)
+        value = value.toString().replace(QChar(0), nul);
+    return QJsonValue::fromVariant(value);
 }
 
 // What the export record of a record says, in the shape the readers print.
-QJsonObject expectedJsonObject(const FileRecord& r, bool skipPrivate)
+QJsonObject expectedJsonObject(const FileRecord& r, bool skipPrivate, QChar nul)
 {
     const ExportRecord record = *r.data->computeExportInfoWithoutFilePrivate(skipPrivate);
     QJsonObject object;
@@ -126,7 +135,7 @@ QJsonObject expectedJsonObject(const FileRecord& r, bool skipPrivate)
             QJsonArray entries;
             for (const ExportEntry& e : stream)
                 entries.append(QJsonObject{
-                    {"option", e.option}, {"name", e.name}, {"value", jsonOf(e.value)}});
+                    {"option", e.option}, {"name", e.name}, {"value", jsonOf(e.value, nul)}});
             streams.append(entries);
         }
         object.insert(it.key(), streams);
@@ -189,14 +198,14 @@ void addTreeRows(const ExtTreeList& items, bool skipPrivate, QJsonArray& csv, QJ
 
 } // namespace
 
-// Every case in every text format, byte for byte against the expected files. Run with
+// Every case in every format, byte for byte against the expected files. Run with
 // PERSPIX_UPDATE_EXPECTED=1 to write the files anew after an intended change.
 TEST(PerspixExporter, ExpectedOutputs)
 {
     const QString folder = dataPath("expected/export");
     const bool update = qEnvironmentVariableIsSet("PERSPIX_UPDATE_EXPECTED");
     for (const NamedCase& c : cases()) {
-        for (const QString& format : kTextFormats) {
+        for (const QString& format : kFormats) {
             const QString path = QDir(folder).filePath(c.name + "." + format);
             const auto bytes = exportBytes(c, format);
             ASSERT_TRUE(bytes.has_value()) << path.toStdString();
@@ -215,7 +224,7 @@ TEST(PerspixExporter, ExpectedOutputs)
 // What we write reads back, through standard readers, as exactly what the files hold.
 TEST(PerspixExporter, OutputsReadBackThroughStandardReaders)
 {
-    const QStringList kinds = {"json", "xml", "csv", "html"};
+    const QStringList kinds = {"json", "xml", "csv", "html", "plist"};
     QList<std::pair<QString, QByteArray>> inputs;
     for (const NamedCase& c : cases())
         for (const QString& kind : kinds)
@@ -232,17 +241,22 @@ TEST(PerspixExporter, OutputsReadBackThroughStandardReaders)
         const QJsonArray xml = (*read)[next++].toArray();
         const QJsonArray csvRows = (*read)[next++].toArray();
         const QJsonArray htmlRows = (*read)[next++].toArray();
+        const QJsonObject plist = (*read)[next++].toObject();
 
-        // JSON: one object per file, key for key its export record, in the stated order.
-        const QJsonValue value = json.value("value");
-        EXPECT_EQ(value.isArray(), c.records.size() != 1);
-        const QJsonArray objects = value.isArray() ? value.toArray() : QJsonArray{value};
-        ASSERT_EQ(objects.size(), c.records.size());
-        for (qsizetype i = 0; i < c.records.size(); ++i) {
-            EXPECT_EQ(objects[i].toObject(), expectedJsonObject(c.records[i], c.skipFilePrivate));
-            const QStringList keys = json.value("keys").toArray()[i].toVariant().toStringList();
-            EXPECT_EQ(keys.first(), "File");
-            EXPECT_EQ(keys.last(), "_FileName");
+        // JSON and property list: one object per file, key for key its export record, in
+        // the stated order. Property-list text cannot hold NUL: it reads U+FFFD there.
+        for (const auto& [read, nul] : {std::pair{json, QChar(0)}, {plist, QChar(0xFFFD)}}) {
+            const QJsonValue value = read.value("value");
+            EXPECT_EQ(value.isArray(), c.records.size() != 1);
+            const QJsonArray objects = value.isArray() ? value.toArray() : QJsonArray{value};
+            ASSERT_EQ(objects.size(), c.records.size());
+            for (qsizetype i = 0; i < c.records.size(); ++i) {
+                EXPECT_EQ(objects[i].toObject(),
+                          expectedJsonObject(c.records[i], c.skipFilePrivate, nul));
+                const QStringList keys = read.value("keys").toArray()[i].toVariant().toStringList();
+                EXPECT_EQ(keys.first(), "File");
+                EXPECT_EQ(keys.last(), "_FileName");
+            }
         }
 
         // XML: every file element, stream and item.
@@ -265,6 +279,24 @@ TEST(PerspixExporter, OutputsReadBackThroughStandardReaders)
         }
         EXPECT_EQ(csvRows, csv);
         EXPECT_EQ(htmlRows, html);
+    }
+}
+
+// libplist reads the binary property list back as the very object the JSON export writes.
+TEST(PerspixExporter, PropertyListReadsBackWithLibplist)
+{
+    for (const NamedCase& c : cases()) {
+        SCOPED_TRACE(c.name.toStdString());
+        const QByteArray bytes = *exportBytes(c, "plist");
+        EXPECT_TRUE(bytes.startsWith("bplist00"));
+        QString error;
+        const auto decoded = PropertyList::decode(bytes, &error, PropertyList::DictForm::Ordered);
+        ASSERT_TRUE(decoded.has_value()) << error.toStdString();
+        JsonWriter writer;
+        writer.setHumanReadable(true);
+        QString json = QString::fromUtf8(*exportBytes(c, "json"));
+        json.replace("\\u0000", QString(QChar(0xFFFD)));
+        EXPECT_EQ(writer.stringWithObject(*decoded), json);
     }
 }
 
