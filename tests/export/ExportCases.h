@@ -60,7 +60,9 @@ inline FileRecord hostileRecord()
     b.stream(
         "Container", "Container",
         {{"Title", "Title", QStringLiteral("Line one\nLine two\r\nthree\rfour")},
-         {"Comment", "Comment", QString::fromUtf16(u"tab\tand \u0001 control \u001f end\u0000nul")},
+         {"Comment", "Comment",
+          QString(QString::fromUtf16(u"tab\tand \u0001 control \u001f end") + QChar(0) +
+                  QStringLiteral("nul"))},
          {"Emoji", "Emoji", QString::fromUtf16(u"\U0001F600 and \U0001D11E")},
          {"Broken", "Broken", QString::fromUtf8("bad \xff\xfe bytes \xc3")},
          {"Quote", "Quote", QStringLiteral("say \"hi\", 'there'")},
