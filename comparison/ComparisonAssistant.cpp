@@ -1,10 +1,13 @@
 // Building comparisons (see ComparisonAssistant.h).
 #include "comparison/ComparisonAssistant.h"
 
+#include <QFile>
 #include <QSet>
 #include <algorithm>
 
 #include "model/Keys.h"
+#include "model/Log.h"
+#include "model/PropertyList.h"
 
 namespace perspix {
 
@@ -95,6 +98,44 @@ const QStringList& ComparisonAssistant::fixedKindOrder()
     return order;
 }
 
+std::optional<ParametersOrder>
+ComparisonAssistant::parametersOrderFromPropertyList(const QByteArray& bytes)
+{
+    QString error;
+    const std::optional<QVariant> decoded = PropertyList::decode(bytes, &error);
+    if (!decoded || decoded->typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    ParametersOrder order;
+    const QVariantMap kinds = decoded->toMap();
+    for (auto kind = kinds.cbegin(); kind != kinds.cend(); ++kind) {
+        if (kind->typeId() != QMetaType::QVariantList)
+            continue;
+        QStringList keys;
+        for (const QVariant& key : kind->toList())
+            if (key.typeId() == QMetaType::QString)
+                keys.append(key.toString());
+        order.insert(kind.key(), keys);
+    }
+    return order;
+}
+
+const ParametersOrder& ComparisonAssistant::parametersOrder()
+{
+    static const ParametersOrder order = [] {
+        const QString path = QStringLiteral(":/ParametersOrder");
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            logLine(QStringLiteral("Failed to read %1: %2").arg(path, file.errorString()));
+            return ParametersOrder{};
+        }
+        const auto parsed = parametersOrderFromPropertyList(file.readAll());
+        if (!parsed)
+            logLine(QStringLiteral("Failed to read %1: not a dictionary of key lists").arg(path));
+        return parsed.value_or(ParametersOrder{});
+    }();
+    return order;
+}
+
 void ComparisonAssistant::computeRowStatistics(ComparisonRow& row)
 {
     row.allEqual = false;
@@ -136,6 +177,12 @@ void ComparisonAssistant::computeRowStatistics(ComparisonRow& row)
     }
     row.coincidences = best;
     row.coincidenceString = distinct.at(bestIndex);
+}
+
+ComparisonResult ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray(
+    const QList<PerspixDataPtr>& files)
+{
+    return prepareExtendedComparisonWithPerspixDataArray(files, parametersOrder());
 }
 
 ComparisonResult

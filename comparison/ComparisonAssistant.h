@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "model/PerspixData.h"
 
@@ -38,7 +39,10 @@ using ParametersOrder = QHash<QString, QStringList>;
 class ComparisonAssistant
 {
 public:
-    // Null entries of the list are left out.
+    // Null entries of the list are left out. Keys are ordered by parametersOrder(), or by
+    // the order given.
+    static ComparisonResult
+    prepareExtendedComparisonWithPerspixDataArray(const QList<PerspixDataPtr>& files);
     static ComparisonResult
     prepareExtendedComparisonWithPerspixDataArray(const QList<PerspixDataPtr>& files,
                                                   const ParametersOrder& order);
@@ -47,6 +51,13 @@ public:
 
     // Fills allEqual, coincidences and coincidenceString from the row's values.
     static void computeRowStatistics(ComparisonRow& row);
+
+    // The order shipped with the program (the resource ":/ParametersOrder"), read once.
+    // Empty when the resource is missing or unreadable.
+    static const ParametersOrder& parametersOrder();
+    // A property list of kind -> list of keys; entries of another shape are ignored.
+    // Nothing when the bytes are no property list or hold no dictionary.
+    static std::optional<ParametersOrder> parametersOrderFromPropertyList(const QByteArray& bytes);
 
     // Kinds that come first in an extended comparison, in this order.
     static const QStringList& fixedKindOrder();

@@ -175,3 +175,45 @@ TEST(ComparisonAssistant, EdgeListsOfFiles)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ComparisonAssistant, ShippedParameterOrder)
+{
+    const ParametersOrder& order = ComparisonAssistant::parametersOrder();
+    for (const char* kind : {"File", "Container", "Video", "Audio", "Image", "EXIF"})
+        EXPECT_FALSE(order.value(kind).isEmpty()) << kind;
+    EXPECT_EQ(order.value("Video").first(), "Format/String");
+
+    // Without an order of its own, the extended comparison follows the shipped one: the
+    // format comes before the alphabetically smaller bit rate.
+    const auto file = handMadeFile(
+        "/m/v.mp4",
+        {{"Video",
+          {{{"BitRate/String", "Bit rate", "5 Mb/s"}, {"Format/String", "Format", "AVC"}}}}});
+    const ComparisonResult result =
+        ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray({file});
+    ASSERT_EQ(result.content.size(), 3);
+    EXPECT_EQ(result.content[1].values.first(), "Format");
+    EXPECT_EQ(result.content[2].values.first(), "Bit rate");
+}
+
+TEST(ComparisonAssistant, ParameterOrderFromPropertyList)
+{
+    const QByteArray plist = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>Video</key><array><string>Width</string><integer>3</integer><string>Format</string></array>
+<key>Audio</key><string>not a list</string>
+</dict></plist>)";
+    const auto order = ComparisonAssistant::parametersOrderFromPropertyList(plist);
+    ASSERT_TRUE(order.has_value());
+    EXPECT_EQ(order->value("Video"), QStringList({"Width", "Format"}));
+    EXPECT_FALSE(order->contains("Audio"));
+
+    EXPECT_FALSE(ComparisonAssistant::parametersOrderFromPropertyList("not a plist").has_value());
+    const QByteArray array = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><array><string>Format</string></array></plist>)";
+    EXPECT_FALSE(ComparisonAssistant::parametersOrderFromPropertyList(array).has_value());
+}
+
+} // namespace
