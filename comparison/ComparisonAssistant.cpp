@@ -247,7 +247,8 @@ ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray(const QList<P
         for (qsizetype i = 0; i < positions; ++i) {
             ComparisonRow header;
             header.values.append(
-                positions == 1 ? kindName : QStringLiteral("%1 #%2").arg(kindName).arg(i + 1));
+                positions == 1 ? kindName
+                               : QStringLiteral("%1 #%2").arg(kindName, QString::number(i + 1)));
             result.content.append(header);
 
             for (const QString& key : orderedKeys(kind.keySets.at(i), preferred)) {

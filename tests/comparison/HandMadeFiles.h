@@ -59,14 +59,12 @@ inline QString rowsText(const ComparisonResult& result)
     QString text = QStringLiteral("files: %1\n").arg(result.descr.join(QStringLiteral(", ")));
     for (const ComparisonRow& row : result.content) {
         if (row.isHeader()) {
-            text += QStringLiteral("== %1\n").arg(row.values.value(0));
+            text += u"== " + row.values.value(0) + u"\n";
             continue;
         }
-        text += QStringLiteral("%1   [%2 %3 \"%4\"]\n")
-                    .arg(row.values.join(QStringLiteral(" | ")),
-                         row.allEqual ? QStringLiteral("equal") : QStringLiteral("differ"))
-                    .arg(row.coincidences)
-                    .arg(row.coincidenceString);
+        text += row.values.join(QStringLiteral(" | ")) + u"   [" +
+                (row.allEqual ? u"equal " : u"differ ") + QString::number(row.coincidences) +
+                u" \"" + row.coincidenceString + u"\"]\n";
     }
     return text;
 }

@@ -16,7 +16,7 @@ std::string show(const StatisticsContent& c)
 {
     QString text = c.label + QStringLiteral("|");
     for (const StatisticsRow& row : c.rows)
-        text += QStringLiteral("%1=%2;").arg(row.paramValue).arg(row.paramCount);
+        text += row.paramValue + u"=" + QString::number(row.paramCount) + u";";
     return text.toStdString();
 }
 
