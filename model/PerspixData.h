@@ -155,6 +155,15 @@ public:
     void markAudio() { m_isAudio = true; }
 
 private:
+    // The MediaInfo branch: the general record with its stream lines, then the prepared
+    // data, both from an opened adapter.
+    GeneralRecord prepareMediainfoGeneral(oMediaInfo& mi);
+    void dataFillGeneralStreamsFrom(oMediaInfo& mi, GeneralRecord& general);
+    PreparedData prepareMediainfoData(oMediaInfo& mi, const GeneralRecord& general) const;
+    static void addStreamItemsToData(ParameterMap& parameters, QStringList& exportKeys,
+                                     ExtTreeList& children, const QString& key,
+                                     const QString& label, const QString& value);
+
     bool m_isImage = false;
     bool m_isVideo = false;
     bool m_isAudio = false;
