@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
 #include "readers/mediainfo/oMediaInfo.h"
 #include "support/TestSupport.h"
 
