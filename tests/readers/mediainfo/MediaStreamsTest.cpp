@@ -2,6 +2,8 @@
 // the stream summaries, the extended groups, the per-stream records and export keys.
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 #include "QtPrinters.h"
 #include "model/Keys.h"
@@ -374,6 +376,38 @@ TEST(MediaStreams, NamesWithAccentsCjkAndEmoji)
         EXPECT_EQ(data->data()->value("File").at(0).value(keys::kFileName).valueString(),
                   QFileInfo(path).fileName());
         EXPECT_TRUE(data->mapLocation());
+    }
+}
+
+TEST(MediaStreams, ThreadsAnalyseSideBySide)
+{
+    // One adapter per file and thread: four threads at once, starting together in a fresh
+    // process, give what one thread gives afterwards.
+    const QStringList files = {"media/multi.mkv",    "media/paris.mp4",   "audio/song.mp3",
+                               "media/timecode.mov", "media/program.mpg", "audio/tone.flac"};
+    constexpr int kThreads = 4;
+    std::vector<QList<PerspixDataPtr>> results(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 2; ++round)
+                for (qsizetype i = 0; i < files.size(); ++i)
+                    results[t].append(analyse(files.at((i + t) % files.size())));
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(results[t].size(), 2 * files.size());
+        for (qsizetype r = 0; r < results[t].size(); ++r) {
+            const QString file = files.at((r % files.size() + t) % files.size());
+            SCOPED_TRACE(qPrintable(file));
+            const auto expected = analyse(file);
+            const PerspixDataPtr& data = results[t].at(r);
+            ASSERT_TRUE(data && data->dict());
+            EXPECT_TRUE(*data->data() == *expected->data());
+            EXPECT_EQ(summaryLines(*data), summaryLines(*expected));
+        }
     }
 }
 
