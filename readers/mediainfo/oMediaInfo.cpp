@@ -204,6 +204,7 @@ QString oMediaInfo::Inform()
 
 QString oMediaInfo::InformComplete()
 {
+    std::lock_guard guard(reportOptionsLock());
     OptionSet(QStringLiteral("Complete"), QStringLiteral("1"));
     QString report = Inform();
     OptionSet(QStringLiteral("Complete"), QStringLiteral("0"));
@@ -453,7 +454,6 @@ QString oMediaInfo::formatDurationUpToSeconds(qint64 milliseconds)
 
 std::optional<QString> oMediaInfo::InformCompleteOnFile(const QString& path)
 {
-    std::lock_guard guard(reportOptionsLock());
     oMediaInfo mi;
     if (!mi.Open(path))
         return std::nullopt;
