@@ -5,6 +5,9 @@
 #include <malloc.h>
 #include <mutex>
 
+#include "readers/image/HeifReader.h"
+#include "readers/image/oEXIV2.h"
+
 namespace perspix {
 
 void setupCore()
@@ -19,6 +22,9 @@ void setupCore()
         mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
         mallopt(M_TOP_PAD, 64 * 1024 * 1024);
         mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+        // Image libraries: global tables that are not safe to build from several threads.
+        oEXIV2::setupLibrary();
+        HeifReader::initialize();
     });
 }
 
