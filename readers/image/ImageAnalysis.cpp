@@ -83,11 +83,11 @@ FileFactEntry xmpFact(const QString& key, const XmpEntry& entry)
 QImageIOHandler::Transformations previewOrientation(const ImageDataRecord& record)
 {
     const QString degrees = record.imageOrientationDegrees.value_or(QString());
-    if (degrees == QLatin1String("180° CW"))
+    if (degrees == QStringLiteral("180° CW"))
         return ImageUtilities::transformationForOrientation(3);
-    if (degrees == QLatin1String("270° CW"))
+    if (degrees == QStringLiteral("270° CW"))
         return ImageUtilities::transformationForOrientation(6);
-    if (degrees == QLatin1String("90° CW"))
+    if (degrees == QStringLiteral("90° CW"))
         return ImageUtilities::transformationForOrientation(8);
     return QImageIOHandler::TransformationNone;
 }
