@@ -6,6 +6,8 @@
 #include <mutex>
 
 #include "readers/mediainfo/oMediaInfo.h"
+#include "readers/image/HeifReader.h"
+#include "readers/image/oEXIV2.h"
 
 namespace perspix {
 
@@ -22,6 +24,9 @@ void setupCore()
         mallopt(M_TOP_PAD, 64 * 1024 * 1024);
         mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
         oMediaInfo::setupLibrary();
+        // Image libraries: global tables that are not safe to build from several threads.
+        oEXIV2::setupLibrary();
+        HeifReader::initialize();
     });
 }
 

@@ -176,6 +176,16 @@ private:
                                      ExtTreeList& children, const QString& key,
                                      const QString& label, const QString& value);
 
+    // Image branch: the general record, its summary lines, the prepared data and one
+    // section's split into tree items, parameters and export keys.
+    GeneralRecord prepareExiv2General(const oEXIV2& adapter) const;
+    void dataFillImageGeneralStreams(const oEXIV2& adapter, GeneralRecord& general) const;
+    std::optional<PreparedData> prepareExiv2Data(const oEXIV2& adapter,
+                                                 const GeneralRecord& general) const;
+    static void splitIfdItems(const QList<FileFactEntry>& entries, const QString& ifd,
+                              ExtTreeList& treeItems, ParameterMap& dataItems,
+                              QStringList& exportItems);
+
     bool m_isImage = false;
     bool m_isVideo = false;
     bool m_isAudio = false;
