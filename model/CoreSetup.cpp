@@ -4,6 +4,10 @@
 #include <clocale>
 #include <malloc.h>
 #include <mutex>
+#include <string_view>
+
+#include "model/Log.h"
+#include "taglink/Taglink.h"
 
 namespace perspix {
 
@@ -19,6 +23,10 @@ void setupCore()
         mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
         mallopt(M_TOP_PAD, 64 * 1024 * 1024);
         mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+        // Taglink's messages join the program's own log.
+        taglink::setLogHandler([](std::string_view line) {
+            logLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+        });
     });
 }
 
