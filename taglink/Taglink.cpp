@@ -94,6 +94,8 @@ bool isValidUtf8(std::string_view s)
     return true;
 }
 
+constexpr std::string_view kBase64Prefix = "base64:";
+
 // Base64 of the alphabet's characters only: everything else (the prefix's colon, line
 // breaks, padding) is skipped.
 std::string decodeBase64Lenient(std::string_view text)
@@ -341,11 +343,14 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
     }
 
     for (const Attachment& attachment : attachments) {
-        if (!attachment.data->isString() || attachment.data->asString().size() < 6)
+        if (!attachment.data->isString())
             continue;
-        // ExifTool writes binary data as "base64:..."; the prefix names the encoding.
-        const std::string bytes =
-            decodeBase64Lenient(std::string_view(attachment.data->asString()).substr(6));
+        // ExifTool writes binary data as "base64:..." (the prefix names the encoding) but
+        // data that is valid UTF-8 text as the text itself.
+        const std::string& value = attachment.data->asString();
+        const std::string bytes = value.rfind(kBase64Prefix, 0) == 0
+                                      ? decodeBase64Lenient(std::string_view(value).substr(kBase64Prefix.size()))
+                                      : value;
         if (bytes.empty())
             continue;
         const std::string target = folder + "/" + safeFileName(attachment.name);
