@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 #include <unistd.h>
@@ -53,6 +54,14 @@ int main(int argc, char** argv)
         return 1;
     }
     parent = getppid();
+    /* The parent may name itself: if it died before we got here, the system has given
+     * us another parent already, and we must act at once rather than watch that one. */
+    {
+        const char* named = getenv("ORPHANGUARD_PARENT");
+        pid_t namedParent;
+        if (named && parsePid(named, &namedParent))
+            parent = namedParent;
+    }
 
     /* When the parent dies the system gives us a new one. */
     while (getppid() == parent) {

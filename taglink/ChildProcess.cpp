@@ -1,6 +1,7 @@
 // posix_spawn, pipes, reaping.
 #include "taglink/ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -169,9 +171,23 @@ std::optional<ChildProcess> ChildProcess::spawn(const std::string& program,
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+    std::vector<char*> envp;
+    for (const std::string& entry : stdio.environment)
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    for (char** e = environ; e && *e; ++e) {
+        const std::string_view existing(*e);
+        const auto overridden = [&existing](const std::string& entry) {
+            const auto eq = entry.find('=');
+            return existing.size() > eq && existing.substr(0, eq + 1) == entry.substr(0, eq + 1);
+        };
+        if (std::none_of(stdio.environment.begin(), stdio.environment.end(), overridden))
+            envp.push_back(*e);
+    }
+    envp.push_back(nullptr);
+
     pid_t pid = -1;
     const int rc =
-        ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {

@@ -58,6 +58,8 @@ public:
         int out = -1;
         int err = -1;
         bool inFromDevNull = false;
+        // "NAME=value" entries added to the program's environment for the child.
+        std::vector<std::string> environment;
     };
 
     // Starts the program; nothing with `error` set when it cannot be started.

@@ -348,9 +348,10 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
         // ExifTool writes binary data as "base64:..." (the prefix names the encoding) but
         // data that is valid UTF-8 text as the text itself.
         const std::string& value = attachment.data->asString();
-        const std::string bytes = value.rfind(kBase64Prefix, 0) == 0
-                                      ? decodeBase64Lenient(std::string_view(value).substr(kBase64Prefix.size()))
-                                      : value;
+        const std::string bytes =
+            value.rfind(kBase64Prefix, 0) == 0
+                ? decodeBase64Lenient(std::string_view(value).substr(kBase64Prefix.size()))
+                : value;
         if (bytes.empty())
             continue;
         const std::string target = folder + "/" + safeFileName(attachment.name);

@@ -67,9 +67,14 @@ std::unique_ptr<TaglinkStayOpenProcess> TaglinkStayOpenProcess::init()
     setNonBlocking(process->m_errfile);
     // The child's ends close here (the pipes go out of scope); ExifTool holds its own.
 
-    // The watchdog's parent is this program, which is what it watches.
-    auto watchdog = ChildProcess::spawn(auxiliaryProgram("orphanguard"),
-                                        {std::to_string(process->m_processId)}, {}, error);
+    // The watchdog's parent is this program, which is what it watches. It is also told
+    // which process that is, so that it acts even when this program dies before the
+    // watchdog has looked at its parent.
+    ChildProcess::Stdio watchdogStdio;
+    watchdogStdio.environment.push_back("ORPHANGUARD_PARENT=" + std::to_string(::getpid()));
+    auto watchdog =
+        ChildProcess::spawn(auxiliaryProgram("orphanguard"), {std::to_string(process->m_processId)},
+                            watchdogStdio, error);
     if (!watchdog) {
         log("Taglink exception while init(): " + error);
         return nullptr; // the destructor closes the ExifTool that did start

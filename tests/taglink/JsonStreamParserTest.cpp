@@ -134,15 +134,15 @@ TEST(JsonStreamParser, ErrorPositionCountsBytesOfEarlierCalls)
     JsonStreamParser parser(&recorder);
     EXPECT_EQ(parser.parse("[1, "), JsonParserStatus::WaitingForData);
     EXPECT_EQ(parser.parse("01]"), JsonParserStatus::Error);
-    EXPECT_EQ(lastError(recorder.events),
-              "error:3:Leading zero is illegal in number at index 5");
+    EXPECT_EQ(lastError(recorder.events), "error:3:Leading zero is illegal in number at index 5");
 }
 
 TEST(JsonStreamParser, AnySplitOfTheInputGivesTheSameEvents)
 {
     const std::vector<std::string> documents = {
         R"([{"SourceFile":"a.mp4","Q:T:V::Duration":{"desc":"Duration","num":2.02321995464853,"val":"2.02 s"}}])",
-        "[\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\", \"\\u00e9\\ud83d\\ude00\\n\\\"\", -12.5e-3, 0, "
+        "[\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\", \"\\u00e9\\ud83d\\ude00\\n\\\"\", "
+        "-12.5e-3, 0, "
         "18446744073709551615, true, false, null, {\"k\": [1, {\"x\": []}]}]",
         "[123456789012345678901, -0, 1E5]  ",
         "[\"\\uD800\\u0041\"]",
