@@ -4,6 +4,10 @@
 #include <clocale>
 #include <malloc.h>
 #include <mutex>
+#include <string_view>
+
+#include "model/Log.h"
+#include "taglink/Taglink.h"
 
 #include "readers/mediainfo/oMediaInfo.h"
 #include "readers/image/HeifReader.h"
@@ -27,6 +31,10 @@ void setupCore()
         // Image libraries: global tables that are not safe to build from several threads.
         oEXIV2::setupLibrary();
         HeifReader::initialize();
+        // Taglink's messages join the program's own log.
+        taglink::setLogHandler([](std::string_view line) {
+            logLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+        });
     });
 }
 

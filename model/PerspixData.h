@@ -156,6 +156,12 @@ public:
     bool runMediainfoBranch(std::optional<GeneralRecord>& general,
                             std::optional<PreparedData>& prepared);
 
+    // ExifTool branch: the general record (sets `duration`) and the sections of a file's
+    // Taglink data, "File" first.
+    GeneralRecord prepareExiftoolGeneral(const taglink::Taglink& taglink);
+    PreparedData prepareExiftoolData(const taglink::Taglink& taglink,
+                                     const GeneralRecord& general) const;
+
     // Kind flags, set by the reader branches.
     void setIsImage(bool v) { m_isImage = v; }
     void markVideo() { m_isVideo = true; }
