@@ -147,7 +147,7 @@ TEST(FilelistFiller, LinkCyclesEndAndEveryFileComesOnce)
     EXPECT_EQ(names, QStringList({"dangling", "link.mov", "one.mov", "two.mov"}));
 }
 
-TEST(FilelistFiller, OddNamesAndLargeFolders)
+TEST(FilelistFiller, OddNamesAndNumberedNames)
 {
     TempDir dir;
     makeFile(dir.filePath("odd/line\nbreak.mov"));
@@ -161,7 +161,7 @@ TEST(FilelistFiller, OddNamesAndLargeFolders)
 
     const QString many = dir.filePath("many");
     QDir().mkpath(many);
-    for (int i = 0; i < 10000; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         const int f =
             ::open(QFile::encodeName(many + QStringLiteral("/f%1.mov").arg(i)).constData(),
                    O_CREAT | O_WRONLY, 0644);
@@ -169,11 +169,11 @@ TEST(FilelistFiller, OddNamesAndLargeFolders)
         ::close(f);
     }
     const Filelist list = FilelistFiller::fillerWithPaths({many}).filelist();
-    ASSERT_EQ(list.size(), 10000);
+    ASSERT_EQ(list.size(), 1000);
     EXPECT_EQ(list[0]->prefixedPath(), "f0.mov");
     EXPECT_EQ(list[9]->prefixedPath(), "f9.mov");
     EXPECT_EQ(list[10]->prefixedPath(), "f10.mov");
-    EXPECT_EQ(list.last()->prefixedPath(), "f9999.mov");
+    EXPECT_EQ(list.last()->prefixedPath(), "f999.mov");
 }
 
 TEST(FilelistItem, HoldsDataAndDescribesItself)
