@@ -4,6 +4,7 @@
 //
 //   measure_memory COMMAND [ARGS...]
 //   prints "peak_rss_kb=N exit_rss_kb=M status=S" on standard error
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
             break;
         }
         if (WIFEXITED(status) || WIFSIGNALED(status)) {
-            peakRss = usage.ru_maxrss;
+            peakRss = std::max(peakRss, static_cast<long>(usage.ru_maxrss));
             break;
         }
         if (!WIFSTOPPED(status))
