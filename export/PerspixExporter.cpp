@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "model/Log.h"
+#include "model/Utilities.h"
 
 #ifndef PERSPIX_VERSION_STRING
 #define PERSPIX_VERSION_STRING "0"
@@ -24,26 +25,6 @@ QString baseName(const QString& path)
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot > 0 ? name.left(dot) : name;
-}
-
-// A path where nothing exists yet: the path itself, or "name (n).ext" for the first free
-// n up to 9998. Nothing when every one of them is taken.
-std::optional<QString> uniqueFilename(const QString& path)
-{
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
-        return path;
-    const QFileInfo info(path);
-    const QString folder = info.path();
-    const QString stem = baseName(path);
-    const QString name = info.fileName();
-    const QString extension = stem.size() < name.size() ? name.mid(stem.size()) : QString();
-    for (int n = 1; n <= 9998; ++n) {
-        const QString candidate =
-            QDir(folder).filePath(QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension));
-        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
-            return candidate;
-    }
-    return std::nullopt;
 }
 
 bool writeWhole(const QString& path, const QByteArray& bytes)
@@ -138,7 +119,7 @@ PerspixExporter::writeSeparateFiles(const QString& folder) const
         const QString wanted =
             QDir(folder).filePath(baseName(record.filename) + QLatin1Char('.') + extension);
         const std::optional<QByteArray> bytes = prepareExport({record});
-        const std::optional<QString> path = uniqueFilename(wanted);
+        const std::optional<QString> path = Utilities::uniqueFilename(wanted);
         if (!bytes || !path || !writeWhole(*path, *bytes)) {
             report.failed.append(path.value_or(wanted));
             continue;
