@@ -294,8 +294,9 @@ TEST(PerspixExporter, AnalysedFilesReadBack)
 {
     QList<NamedCase> analysed;
     FileRecordList all;
-    for (const QString& file :
+    for (const char* name :
          {"media/multi.mkv", "audio/song.mp3", "media/Été à Paris (2).mp4", "media/timecode.mov"}) {
+        const QString file = QString::fromUtf8(name);
         const auto data = PerspixData::dataAboutFile(dataPath(file), {});
         ASSERT_TRUE(data) << file.toStdString();
         ASSERT_TRUE(data->dict().has_value());
