@@ -27,14 +27,17 @@ QString baseName(const QString& path)
     return dot > 0 ? name.left(dot) : name;
 }
 
-bool writeWhole(const QString& path, const QByteArray& bytes)
+const QString kNoBytes = QStringLiteral("the export could not be made");
+
+bool writeWhole(const QString& path, const QByteArray& bytes, QString* error = nullptr)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.flush();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 } // namespace
@@ -104,10 +107,16 @@ void PerspixExporter::doExportInSeparateFilesToFolder(const QString& folder,
     handler(Written);
 }
 
-PerspixExporter::Result PerspixExporter::writeCompoundFile(const QString& path) const
+PerspixExporter::Result PerspixExporter::writeCompoundFile(const QString& path,
+                                                           QString* error) const
 {
     const std::optional<QByteArray> bytes = prepareExport(m_data);
-    return bytes && writeWhole(path, *bytes) ? Written : WriteFailed;
+    if (!bytes) {
+        if (error)
+            *error = kNoBytes;
+        return WriteFailed;
+    }
+    return writeWhole(path, *bytes, error) ? Written : WriteFailed;
 }
 
 PerspixExporter::SeparateFilesReport
@@ -120,11 +129,15 @@ PerspixExporter::writeSeparateFiles(const QString& folder) const
             QDir(folder).filePath(baseName(record.filename) + QLatin1Char('.') + extension);
         const std::optional<QByteArray> bytes = prepareExport({record});
         const std::optional<QString> path = Utilities::uniqueFilename(wanted);
-        if (!bytes || !path || !writeWhole(*path, *bytes)) {
-            report.failed.append(path.value_or(wanted));
-            continue;
-        }
-        report.written.append(*path);
+        QString error;
+        if (!bytes)
+            error = kNoBytes;
+        else if (!path)
+            error = QStringLiteral("no free file name");
+        else if (writeWhole(*path, *bytes, &error))
+            report.written.append(*path);
+        if (!error.isEmpty())
+            report.failed.append({path.value_or(wanted), error});
     }
     return report;
 }
