@@ -73,6 +73,11 @@ struct ExportRecord
 {
     QMap<QString, QList<QList<ExportEntry>>> sections;
     QString fileName; // "_FileName"
+    // The order in which outputs write the sections: "File" first, then as the extended
+    // tree shows them, then any others by name. Sections missing here follow by name.
+    QStringList sectionOrder;
+
+    QStringList orderedSectionNames() const;
 };
 
 class PerspixData;
@@ -86,6 +91,8 @@ public:
                                         taglink::TaglinkStayOpenProcess* exiftool);
 
     explicit PerspixData(const QString& path); // initWithFile
+    // A file whose result record was built elsewhere (a stored or composed result).
+    PerspixData(const QString& path, ResultRecord result);
     void setInitOptions(const QVariantMap* options);
     bool doProcessWithImages();
 
@@ -155,6 +162,11 @@ public:
     void markAudio() { m_isAudio = true; }
 
 private:
+    static void convertFromDataArray(const ExtTreeList& items, QStringList& lines,
+                                     bool skipFilePrivate);
+    static ExtTreeList extTree(const ExtTreeList& items, const QString& text);
+    static bool isContentArray(const ExtTreeList& items, const QString& text);
+
     // The MediaInfo branch: the general record with its stream lines, then the prepared
     // data, both from an opened adapter.
     GeneralRecord prepareMediainfoGeneral(oMediaInfo& mi);

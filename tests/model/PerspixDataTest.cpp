@@ -25,7 +25,8 @@ TEST(PerspixData, FilesNoReaderOpensFailWithTheReadersLogLine)
     const QString loop = dir.filePath(QStringLiteral("loop.mp4"));
     QFile::link(loop, loop);
 
-    const QString paths[] = {sample, dir.filePath(QStringLiteral("missing.mp4")), dir.path(), loop};
+    EXPECT_NE(PerspixData::dataAboutFile(sample, {}), nullptr); // read, never written
+    const QString paths[] = {dir.filePath(QStringLiteral("missing.mp4")), dir.path(), loop};
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
         {
