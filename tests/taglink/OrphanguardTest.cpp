@@ -69,8 +69,7 @@ TEST(Orphanguard, ReportsAChildThatIsAlreadyGone)
         char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()),
                         nullptr};
         pid_t watchdog = 0;
-        const int rc =
-            ::posix_spawn(&watchdog, program.c_str(), &actions, nullptr, argv, environ);
+        const int rc = ::posix_spawn(&watchdog, program.c_str(), &actions, nullptr, argv, environ);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ::_exit(rc == 0 ? 0 : 1);
     }

@@ -70,11 +70,10 @@ TEST(Taglink, TagRecordsBecomeKeysAndEntries)
         {"key":"Short:Key:Tag","desc":"Short","val":"x"},
         {"key":"QuickTime:Track2:Audio::Duration","desc":"Duration","val":"0:01:00"}
     ])"));
-    EXPECT_EQ(data.exifKeys,
-              (std::vector<std::string>{"File.File.Other..FileType", "Duration", "Duration",
-                                        "Matroska.Track1.Video..Brands",
-                                        "Matroska.Track1.Video..Count",
-                                        "Matroska.Track1.Video..Version", "Duration"}));
+    EXPECT_EQ(data.exifKeys, (std::vector<std::string>{
+                                 "File.File.Other..FileType", "Duration", "Duration",
+                                 "Matroska.Track1.Video..Brands", "Matroska.Track1.Video..Count",
+                                 "Matroska.Track1.Video..Version", "Duration"}));
     EXPECT_EQ(data.exifData.size(), 5u);
     // ExifTool's "File" group is the section "Container".
     EXPECT_EQ(data.exifData.at("File.File.Other..FileType"),
@@ -89,8 +88,8 @@ TEST(Taglink, TagRecordsBecomeKeysAndEntries)
     EXPECT_EQ(data.exifData.at("Matroska.Track1.Video..Version").value, "1.10");
 
     // A Duration whose value is already a number; a Duration without any number.
-    const TaglinkData plain = Taglink::dataFromTagRecords(records(
-        R"([{"key":"RIFF:RIFF:Audio::Duration","desc":"Duration","val":1.5}])"));
+    const TaglinkData plain = Taglink::dataFromTagRecords(
+        records(R"([{"key":"RIFF:RIFF:Audio::Duration","desc":"Duration","val":1.5}])"));
     EXPECT_EQ(plain.durationSeconds, 1.5);
     EXPECT_FALSE(plain.fileType);
     const TaglinkData text = Taglink::dataFromTagRecords(records(
@@ -103,8 +102,8 @@ TEST(Taglink, ReadsAFilmThroughTheProcess)
 {
     {
         LogCapture log;
-        EXPECT_FALSE(Taglink::initWithFilename(utf8(dataPath(QStringLiteral("media/paris.mp4"))),
-                                               nullptr));
+        EXPECT_FALSE(
+            Taglink::initWithFilename(utf8(dataPath(QStringLiteral("media/paris.mp4"))), nullptr));
         EXPECT_TRUE(log.contains(QStringLiteral("Taglink: No process at init()")));
     }
     auto process = TaglinkStayOpenProcess::init();
@@ -124,8 +123,8 @@ TEST(Taglink, ReadsAFilmThroughTheProcess)
     EXPECT_EQ(data.exifData.at("QuickTime.Keys.Other..Title").value, "Trip to Paris");
 
     TempDir dir;
-    EXPECT_FALSE(Taglink::initWithFilename(utf8(dir.filePath(QStringLiteral("none"))),
-                                           process.get()));
+    EXPECT_FALSE(
+        Taglink::initWithFilename(utf8(dir.filePath(QStringLiteral("none"))), process.get()));
 }
 
 TEST(Taglink, OneShotCalls)
@@ -167,9 +166,9 @@ TEST(Taglink, SavesEmbeddedFilesInsideTheFolderOnly)
 
     // A name that climbs out of the folder is reduced to its last component.
     files.clear();
-    ASSERT_TRUE(Taglink::saveEmbeddedFilesFromFile(
-        utf8(dataPath(QStringLiteral("media/attach-evil.mkv"))), utf8(folder), &files,
-        process.get()));
+    ASSERT_TRUE(
+        Taglink::saveEmbeddedFilesFromFile(utf8(dataPath(QStringLiteral("media/attach-evil.mkv"))),
+                                           utf8(folder), &files, process.get()));
     EXPECT_EQ(files, std::vector<std::string>{utf8(folder + QStringLiteral("/evil"))});
     EXPECT_EQ(readAll(folder + QStringLiteral("/evil")), QByteArray("first attachment\n"));
     EXPECT_EQ(QDir(outer.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -178,9 +177,9 @@ TEST(Taglink, SavesEmbeddedFilesInsideTheFolderOnly)
     // Two attachments of one name: the later overwrites the earlier, the path is listed
     // twice.
     files.clear();
-    ASSERT_TRUE(Taglink::saveEmbeddedFilesFromFile(
-        utf8(dataPath(QStringLiteral("media/attach-twice.mkv"))), utf8(folder), &files,
-        process.get()));
+    ASSERT_TRUE(
+        Taglink::saveEmbeddedFilesFromFile(utf8(dataPath(QStringLiteral("media/attach-twice.mkv"))),
+                                           utf8(folder), &files, process.get()));
     const std::string same = utf8(folder + QStringLiteral("/same.txt"));
     EXPECT_EQ(files, (std::vector<std::string>{same, same}));
     EXPECT_EQ(readAll(QString::fromStdString(same)), QByteArray("first attachment\n"));
@@ -203,16 +202,11 @@ TEST(Taglink, SavesEmbeddedFilesInsideTheFolderOnly)
 TEST(Taglink, SafeFileNames)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"cover.jpg", "cover.jpg"},
-        {"../evil", "evil"},
-        {"/etc/passwd", "passwd"},
-        {"a/b/", "b"},
-        {"sub/../..", "sub"},
-        {"..", "attachment"},
-        {".", "attachment"},
-        {"", "attachment"},
-        {"///", "attachment"},
-        {std::string("nul\0byte", 8), "nul_byte"},
+        {"cover.jpg", "cover.jpg"}, {"../evil", "evil"},
+        {"/etc/passwd", "passwd"},  {"a/b/", "b"},
+        {"sub/../..", "sub"},       {"..", "attachment"},
+        {".", "attachment"},        {"", "attachment"},
+        {"///", "attachment"},      {std::string("nul\0byte", 8), "nul_byte"},
         {"..hidden", "..hidden"},
     };
     for (const auto& [name, safe] : cases)
