@@ -41,10 +41,10 @@ QList<PerspixDataPtr> listOf(const QList<PerspixDataPtr>& samples, int n)
     files.reserve(n);
     for (int i = 0; i < n; ++i) {
         const PerspixDataPtr& sample = samples.at(i % samples.size());
-        auto file = std::make_shared<PerspixData>(
-            QStringLiteral("/bench/%1-%2").arg(i).arg(QFileInfo(sample->filename).fileName()));
-        file->setDict(sample->dict());
-        files.append(file);
+        files.append(std::make_shared<PerspixData>(
+            QStringLiteral("/bench/%1-%2")
+                .arg(QString::number(i), QFileInfo(sample->filename).fileName()),
+            *sample->dict()));
     }
     return files;
 }
