@@ -1,13 +1,14 @@
-// perspix-cli: the headless front end. Analyses the given files and folders and prints
-// what it finds.
+// perspix-cli: the headless front end. Analyses the given files and folders with the batch
+// engine and prints each file's general summary.
 #include <QCoreApplication>
-#include <QDirIterator>
-#include <QFileInfo>
 #include <QTextStream>
+#include <cstdio>
+#include <unistd.h>
 
+#include "cli/CliRun.h"
+#include "cli/CommandLine.h"
 #include "model/CoreSetup.h"
-#include "model/Keys.h"
-#include "model/PerspixData.h"
+#include "model/Settings.h"
 
 using namespace perspix;
 
@@ -15,34 +16,28 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Perspix"));
-    setupCore();
     QTextStream out(stdout);
-    QStringList files;
-    for (const QString& arg : app.arguments().mid(1)) {
-        if (QFileInfo(arg).isDir()) {
-            QDirIterator it(arg, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext())
-                files.append(it.next());
-        } else {
-            files.append(arg);
-        }
+    QTextStream err(stderr);
+
+    const cli::ParseOutcome parsed = cli::parseCommandLine(app.arguments().mid(1));
+    switch (parsed.action) {
+    case cli::ParseOutcome::Help:
+        out << cli::usageText();
+        return cli::kExitOk;
+    case cli::ParseOutcome::Version:
+        out << cli::versionText();
+        return cli::kExitOk;
+    case cli::ParseOutcome::UsageError:
+        err << "perspix-cli: " << parsed.error << "\n\n" << cli::usageText();
+        return cli::kExitUsage;
+    case cli::ParseOutcome::Run:
+        break;
     }
-    files.sort();
-    int failed = 0;
-    for (const QString& file : files) {
-        const auto data = PerspixData::dataAboutFile(file, {});
-        out << file << '\n';
-        if (!data) {
-            out << "  (could not be analysed)\n";
-            ++failed;
-            continue;
-        }
-        if (const GeneralRecord* g = data->generalInfo()) {
-            for (auto it = g->values.cbegin(); it != g->values.cend(); ++it)
-                if (it.value().typeId() == QMetaType::QString)
-                    out << "  " << it.key() << ": " << it.value().toString() << '\n';
-        }
-    }
-    out.flush();
-    return failed == files.size() && !files.isEmpty() ? 1 : 0;
+
+    setupCore();
+    Settings::registerDefaults();
+    const QVariantMap analysisOptions = cli::analysisOptions(parsed.options, Settings());
+    const bool showProgress = !parsed.options.quiet && isatty(STDERR_FILENO);
+    cli::CliRun run(parsed.options, analysisOptions, out, err, showProgress);
+    return run.exec();
 }

@@ -5,6 +5,8 @@
 #include <malloc.h>
 #include <mutex>
 
+#include "readers/mediainfo/oMediaInfo.h"
+
 namespace perspix {
 
 void setupCore()
@@ -19,6 +21,7 @@ void setupCore()
         mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
         mallopt(M_TOP_PAD, 64 * 1024 * 1024);
         mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+        oMediaInfo::setupLibrary();
     });
 }
 

@@ -27,6 +27,11 @@ PerspixDataPtr PerspixData::dataAboutFile(const QString& path, const QVariantMap
 
 PerspixData::PerspixData(const QString& path) : filename(path) {}
 
+PerspixData::PerspixData(const QString& path, ResultRecord result)
+    : filename(path), m_dict(std::move(result))
+{
+}
+
 void PerspixData::setInitOptions(const QVariantMap* options)
 {
     if (!options)

@@ -73,6 +73,11 @@ struct ExportRecord
 {
     QMap<QString, QList<QList<ExportEntry>>> sections;
     QString fileName; // "_FileName"
+    // The order in which outputs write the sections: "File" first, then as the extended
+    // tree shows them, then any others by name. Sections missing here follow by name.
+    QStringList sectionOrder;
+
+    QStringList orderedSectionNames() const;
 };
 
 class PerspixData;
@@ -86,6 +91,8 @@ public:
                                         taglink::TaglinkStayOpenProcess* exiftool);
 
     explicit PerspixData(const QString& path); // initWithFile
+    // A file whose result record was built elsewhere (a stored or composed result).
+    PerspixData(const QString& path, ResultRecord result);
     void setInitOptions(const QVariantMap* options);
     bool doProcessWithImages();
 
@@ -106,6 +113,8 @@ public:
     bool isUnknown() const { return m_isUnknown; }
     const std::optional<MapLocation>& mapLocation() const { return m_mapLocation; }
     const std::optional<ResultRecord>& dict() const { return m_dict; }
+    // Replaces the result record with one built elsewhere (tests, benchmarks).
+    void setDict(std::optional<ResultRecord> dict) { m_dict = std::move(dict); }
 
     // Accessors: nothing when there is no result record.
     const GeneralRecord* generalInfo() const;
@@ -153,6 +162,20 @@ public:
     void markAudio() { m_isAudio = true; }
 
 private:
+    static void convertFromDataArray(const ExtTreeList& items, QStringList& lines,
+                                     bool skipFilePrivate);
+    static ExtTreeList extTree(const ExtTreeList& items, const QString& text);
+    static bool isContentArray(const ExtTreeList& items, const QString& text);
+
+    // The MediaInfo branch: the general record with its stream lines, then the prepared
+    // data, both from an opened adapter.
+    GeneralRecord prepareMediainfoGeneral(oMediaInfo& mi);
+    void dataFillGeneralStreamsFrom(oMediaInfo& mi, GeneralRecord& general);
+    PreparedData prepareMediainfoData(oMediaInfo& mi, const GeneralRecord& general) const;
+    static void addStreamItemsToData(ParameterMap& parameters, QStringList& exportKeys,
+                                     ExtTreeList& children, const QString& key,
+                                     const QString& label, const QString& value);
+
     bool m_isImage = false;
     bool m_isVideo = false;
     bool m_isAudio = false;

@@ -1,18 +1,226 @@
 // The "File" section of every analysed file: file-system facts gathered into the general
-// record and listed back as entries.
+// record and listed back as entries. Not for the readers' own metadata.
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include "export/FileHash.h"
 #include "model/Keys.h"
+#include "model/Log.h"
 #include "model/PerspixData.h"
+#include "model/Utilities.h"
 
 namespace perspix {
 
-void PerspixData::getFileInfo(GeneralRecord&) const {}
+namespace {
 
-QList<FileFactEntry> PerspixData::prepareFileStream(const GeneralRecord&) const
+// Qt has long and short time formats only: the long one without its time-zone name is
+// the medium style (hours, minutes, seconds).
+QString mediumTimeFormat(const QLocale& locale)
 {
-    return {FileFactEntry::make(keys::kFileName, QStringLiteral("Name"),
-                                QFileInfo(filename).fileName())};
+    const QString longFormat = locale.timeFormat(QLocale::LongFormat);
+    QString format;
+    bool quoted = false;
+    for (const QChar c : longFormat) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            format.append(c);
+    }
+    return format.simplified();
+}
+
+QString localizedDate(const QDateTime& date)
+{
+    const QLocale locale;
+    const QDateTime local = date.toLocalTime();
+    return locale.toString(local.date(), QLocale::LongFormat) + QLatin1Char(' ') +
+           locale.toString(local.time(), mediumTimeFormat(locale));
+}
+
+// "2024-01-05T15:04:05+01:00", or "...Z" where the local zone is UTC at that moment.
+QString isoDate(const QDateTime& date)
+{
+    const QDateTime local = date.toLocalTime();
+    QString text = QLocale::c().toString(local, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+    const int offset = local.offsetFromUtc();
+    if (offset == 0)
+        return text + QLatin1Char('Z');
+    const int minutes = std::abs(offset) / 60;
+    return text +
+           QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+}
+
+QDateTime dateOf(const struct statx_timestamp& t)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000);
+}
+
+// A text kept as is, or a list of texts joined; nothing when no text is left.
+std::optional<QString> joinedTexts(const QVariant& value, const QString& separator)
+{
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    if (value.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    QStringList texts;
+    for (const QVariant& item : value.toList())
+        if (item.typeId() == QMetaType::QString)
+            texts.append(item.toString());
+    if (texts.isEmpty())
+        return std::nullopt;
+    return texts.join(separator);
+}
+
+std::optional<QString> joinedDates(const QVariant& value)
+{
+    const QVariantList items =
+        value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList{value};
+    QStringList texts;
+    for (const QVariant& item : items)
+        if (item.typeId() == QMetaType::QDateTime && item.toDateTime().isValid())
+            texts.append(localizedDate(item.toDateTime()));
+    if (texts.isEmpty())
+        return std::nullopt;
+    return texts.join(QStringLiteral(",\n"));
+}
+
+const QString kListSeparator = QStringLiteral(",\n");
+
+} // namespace
+
+void PerspixData::getFileInfo(GeneralRecord& general) const
+{
+    // Everything but the name and folder is the link target's.
+    const QString canonical = QFileInfo(filename).canonicalFilePath();
+    const QString path = canonical.isEmpty() ? filename : canonical;
+
+    struct statx st
+    {
+    };
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), AT_STATX_SYNC_AS_STAT,
+                STATX_BASIC_STATS | STATX_BTIME, &st) != 0) {
+        logLine(QStringLiteral("Failed to read the file facts of %1: %2")
+                    .arg(filename, QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+
+    const auto size = qint64(st.stx_size);
+    general.insert(keys::kFilesize, useSIUnits ? Utilities::filesizeToMacHumanString(size)
+                                               : Utilities::filesizeToBase2HumanString(size));
+    general.insert(keys::kFilesizeInBytes, QString::number(quint64(st.stx_size)));
+
+    // File systems without a birth time report none: the modification time stands in.
+    const QDateTime modified = dateOf(st.stx_mtime);
+    const QDateTime created = (st.stx_mask & STATX_BTIME) ? dateOf(st.stx_btime) : modified;
+    general.insert(keys::kLocalizedModificationDate, localizedDate(modified));
+    general.insert(keys::kLocalizedCreationDate, localizedDate(created));
+    general.insert(keys::kModificationDate, isoDate(modified));
+    general.insert(keys::kCreationDate, isoDate(created));
+
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    if (type.isValid()) {
+        general.insert(keys::kFileKind, type.comment());
+        general.insert(keys::kFileUTI, type.name());
+    }
+
+    if (!skipExtAttributes) {
+        if (const auto comment = Utilities::extendedAttribute(keys::kXattrFinderComment, path))
+            general.insert(keys::kFinderComment, *comment);
+        if (const auto from = Utilities::extendedAttribute(keys::kXattrWhereFroms, path))
+            if (const auto text = joinedTexts(*from, kListSeparator))
+                general.insert(keys::kFileFrom, *text);
+        if (const auto authors = Utilities::extendedAttribute(keys::kXattrAuthors, path))
+            if (const auto text = joinedTexts(*authors, kListSeparator))
+                general.insert(keys::kFileAuthors, *text);
+        if (const auto dates = Utilities::extendedAttribute(keys::kXattrDownloadedDate, path))
+            if (const auto text = joinedDates(*dates))
+                general.insert(keys::kFileFromDate, *text);
+        const QStringList tags = Utilities::tagNamesOnFileAtPath(path);
+        if (!tags.isEmpty())
+            general.insert(keys::kFileTagNames, tags.join(QStringLiteral(", ")));
+    }
+
+    if (computeFileHashes) {
+        if (const auto digests = FileHash::md5AndSha1OfFileAtPath(path)) {
+            general.insert(keys::kMd5, digests->md5);
+            general.insert(keys::kSha1, digests->sha1);
+        }
+    }
+}
+
+QList<FileFactEntry> PerspixData::prepareFileStream(const GeneralRecord& general) const
+{
+    enum Flags {
+        kNone = 0,
+        kSkipInExtended = 1,
+        kSkipInExport = 2,
+        kSkipInComparison = 4,
+        kIsPrivateInfo = 8,
+    };
+    QList<FileFactEntry> entries;
+    const auto add = [&entries](const QString& key, const QString& label, const QVariant& value,
+                                int flags) {
+        FileFactEntry e = FileFactEntry::make(key, label, value);
+        e.skipInExtended = flags & kSkipInExtended;
+        e.skipInExport = flags & kSkipInExport;
+        e.skipInComparison = flags & kSkipInComparison;
+        e.isPrivateInfo = flags & kIsPrivateInfo;
+        entries.append(e);
+    };
+    // A fact missing from the general record has no entry: the facts of a file that could
+    // not be read are left out rather than shown empty.
+    const auto addPresent = [&](const QString& key, const char* label, const QString& generalKey,
+                                int flags) {
+        if (general.contains(generalKey))
+            add(key, QString::fromLatin1(label), general.values.value(generalKey), flags);
+    };
+
+    const qsizetype slash = filename.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0    ? QString()
+                           : slash == 0 ? QStringLiteral("/")
+                                        : filename.left(slash);
+    add(keys::kFileName, QStringLiteral("Name"), filename.mid(slash + 1), kNone);
+
+    addPresent(keys::kFileSize, "Size", keys::kFilesize, kSkipInExtended | kSkipInComparison);
+    if (general.contains(keys::kFilesizeInBytes)) {
+        // Shown once: the size text, with the exact count unless the text already is it.
+        const QString bytes = general.string(keys::kFilesizeInBytes) + QStringLiteral(" bytes");
+        const QString size = general.string(keys::kFilesize);
+        add(keys::kFileSizeAndBytes, QStringLiteral("Size"),
+            size == bytes ? bytes : QStringLiteral("%1 (%2)").arg(size, bytes), kSkipInExport);
+    }
+    addPresent(keys::kFileSizeInBytesKey, "Size", keys::kFilesizeInBytes,
+               kSkipInExtended | kSkipInComparison);
+    addPresent(keys::kFileKindKey, "Kind", keys::kFileKind, kIsPrivateInfo);
+    addPresent(keys::kFileUTIKey, "MIME type", keys::kFileUTI, kIsPrivateInfo);
+    add(keys::kFileLocation, QStringLiteral("Location"), folder, kIsPrivateInfo);
+
+    addPresent(keys::kLocalizedCreationDateKey, "Created", keys::kLocalizedCreationDate,
+               kSkipInExport);
+    addPresent(keys::kCreationDateKey, "Created", keys::kCreationDate,
+               kSkipInExtended | kSkipInComparison);
+    addPresent(keys::kLocalizedModificationDateKey, "Modified", keys::kLocalizedModificationDate,
+               kSkipInExport);
+    addPresent(keys::kModificationDateKey, "Modified", keys::kModificationDate,
+               kSkipInExtended | kSkipInComparison);
+
+    addPresent(keys::kFileFinderComment, "Comment", keys::kFinderComment, kIsPrivateInfo);
+    addPresent(keys::kFileLabel, "Label", keys::kFileLabelName, kIsPrivateInfo);
+    addPresent(keys::kFileTags, "Tags", keys::kFileTagNames, kIsPrivateInfo);
+    addPresent(keys::kFileFromKey, "Downloaded From", keys::kFileFrom, kIsPrivateInfo);
+    addPresent(keys::kFileAuthorsKey, "Authors", keys::kFileAuthors, kIsPrivateInfo);
+    addPresent(keys::kFileFromDateKey, "Downloaded Date", keys::kFileFromDate, kIsPrivateInfo);
+
+    addPresent(keys::kMD5Hash, "MD5 hash", keys::kMd5, kNone);
+    addPresent(keys::kSHA1Hash, "SHA1 hash", keys::kSha1, kNone);
+    return entries;
 }
 
 void PerspixData::addFileSection(const QList<FileFactEntry>& entries, PreparedData& prepared)

@@ -1,0 +1,223 @@
+// The run of perspix-cli: file list, batch engine, ordered output, progress.
+#include "cli/CliRun.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "filelist/FilelistFiller.h"
+#include "model/Keys.h"
+#include "model/Log.h"
+
+namespace perspix::cli {
+
+namespace {
+constexpr int kBarWidth = 30;
+constexpr qint64 kDrawIntervalMs = 100;
+constexpr int kStallCheckMs = 250;
+const QString kCanNotProcess = QStringLiteral("Can not process the file");
+} // namespace
+
+std::optional<QString> generalSummary(const PerspixData& data)
+{
+    const GeneralRecord* general = data.generalInfo();
+    if (!general)
+        return std::nullopt;
+    QStringList facts;
+    for (const QString& key :
+         {keys::kFormat, keys::kFilesize, keys::kDuration, keys::kBitrate, keys::kImageSize}) {
+        const QString value = general->string(key);
+        if (!value.isEmpty())
+            facts.append(value);
+    }
+    QStringList lines{QStringLiteral("Container: ") + facts.join(QStringLiteral(", "))};
+    for (const ExtTreeItemPtr& stream : general->streams)
+        if (stream)
+            lines.append(stream->extValue());
+    return lines.join(QLatin1Char('\n'));
+}
+
+CliRun::CliRun(const CliOptions& options, const QVariantMap& analysisOptions, QTextStream& out,
+               QTextStream& err, bool showProgress)
+    : m_options(options), m_analysisOptions(analysisOptions), m_out(out), m_err(err),
+      m_showProgress(showProgress)
+{
+}
+
+CliRun::~CliRun()
+{
+    m_cacher.setDelegate(nullptr);
+    m_cacher.cancelThreadsAndWait();
+}
+
+int CliRun::exec()
+{
+    m_items = FilelistFiller::fillerWithPaths(m_options.paths).filelist();
+    for (const FilelistItemPtr& item : m_items)
+        ++m_paths[item->filename()].entries;
+    if (m_items.isEmpty())
+        return kExitOk;
+
+    m_cacher.setMTMode(m_options.threads);
+    m_cacher.setDelegate(this);
+    const QVariantMap analysisOptions = m_analysisOptions;
+    m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
+    if (m_showProgress) {
+        // Log lines would cut through the progress bar: they are printed above it instead.
+        m_log = std::make_unique<LogCapture>();
+        drawProgress(true);
+    }
+
+    m_cacher.processFiles(m_items);
+    QTimer stallCheck;
+    QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalled(); });
+    stallCheck.start(kStallCheckMs);
+    if (!m_done)
+        m_loop.exec();
+    stallCheck.stop();
+    m_cacher.cancelThreadsAndWait();
+
+    clearProgress();
+    flushLog();
+    m_log.reset();
+    m_out.flush();
+    m_err.flush();
+    return m_failed > 0 ? kExitFailedFiles : kExitOk;
+}
+
+void CliRun::dataCacherNewObjectReady(const CacherResult& result)
+{
+    const auto it = m_paths.find(result.filename);
+    if (it == m_paths.end() || it->answered >= it->entries)
+        return;
+    PathState& state = *it;
+    ++state.answered;
+    ++m_answered;
+    if (result.data)
+        state.data = result.data;
+    else if (PerspixDataPtr cached = m_cacher.dataFromCacheForFile(result.filename))
+        state.data = cached;
+    printReady();
+    finishIfDone();
+}
+
+void CliRun::printReady()
+{
+    bool printed = false;
+    while (m_nextToPrint < m_items.size()) {
+        const FilelistItemPtr& item = m_items[m_nextToPrint];
+        const QString path = item->filename();
+        const auto it = m_paths.find(path);
+        if (it == m_paths.end() || it->answered == 0)
+            break;
+        if (!printed) {
+            clearProgress();
+            flushLog();
+            printed = true;
+        }
+        printItem(*item, it->data);
+        ++it->printed;
+        ++m_nextToPrint;
+        // The engine's cache is not needed once a file is printed and answered for good;
+        // dropping it keeps the memory of long runs flat.
+        if (it->printed >= it->entries && it->answered >= it->entries) {
+            m_cacher.removeFileFromCache(path);
+            m_paths.erase(it);
+        }
+    }
+    if (printed) {
+        m_out.flush();
+        drawProgress(true);
+    } else {
+        drawProgress(false);
+    }
+}
+
+void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
+{
+    if (!data) {
+        ++m_failed;
+        m_err << "perspix-cli: failed to analyse " << item.filename() << '\n';
+        m_err.flush();
+        return;
+    }
+    const QString& shown = item.prefixedPath();
+    if (m_blocks++ > 0)
+        m_out << '\n';
+    m_out << shown << '\n' << QString(shown.size(), QLatin1Char('-')) << '\n';
+    m_out << generalSummary(*data).value_or(kCanNotProcess) << '\n';
+}
+
+void CliRun::finishIfDone()
+{
+    if (m_done || m_answered < m_items.size())
+        return;
+    m_done = true;
+    m_loop.quit();
+}
+
+// Every queued file is answered by one message; should one never come (a worker that
+// ended without answering), the run still ends once no worker is left, and the files
+// without an answer count as failed.
+void CliRun::checkStalled()
+{
+    if (m_done || m_cacher.runningWorkers() > 0)
+        return;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    if (m_done || m_cacher.runningWorkers() > 0 || m_cacher.queuedEntries() > 0)
+        return;
+    for (PathState& state : m_paths) {
+        if (state.answered < state.entries) {
+            m_answered += state.entries - state.answered;
+            state.answered = state.entries;
+        }
+    }
+    printReady();
+    finishIfDone();
+}
+
+void CliRun::drawProgress(bool force)
+{
+    if (!m_showProgress)
+        return;
+    if (!force && m_sinceDraw.isValid() && m_sinceDraw.elapsed() < kDrawIntervalMs)
+        return;
+    flushLog();
+    const qsizetype total = m_items.size();
+    const int filled = total > 0 ? static_cast<int>(m_answered * kBarWidth / total) : 0;
+    m_err << '\r' << '[' << QString(filled, QLatin1Char('#'))
+          << QString(kBarWidth - filled, QLatin1Char('-')) << "] " << m_answered << '/' << total;
+    if (m_failed > 0)
+        m_err << " (" << m_failed << " failed)";
+    m_err << "\x1b[K";
+    m_err.flush();
+    m_progressShown = true;
+    m_sinceDraw.start();
+}
+
+void CliRun::clearProgress()
+{
+    if (!m_progressShown)
+        return;
+    m_err << "\r\x1b[K";
+    m_err.flush();
+    m_progressShown = false;
+}
+
+void CliRun::flushLog()
+{
+    if (!m_log)
+        return;
+    const QStringList lines = m_log->lines();
+    if (lines.size() <= m_logPrinted)
+        return;
+    const bool redraw = m_progressShown;
+    clearProgress();
+    for (qsizetype i = m_logPrinted; i < lines.size(); ++i)
+        m_err << "Perspix: " << lines[i] << '\n';
+    m_logPrinted = lines.size();
+    m_err.flush();
+    if (redraw)
+        drawProgress(true);
+}
+
+} // namespace perspix::cli

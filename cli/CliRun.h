@@ -1,0 +1,80 @@
+// One run of perspix-cli: expands the paths into a file list, analyses it with the batch
+// engine while an event loop receives the results, and prints each file's summary in list
+// order. Needs a Qt core application; prints nothing but the summaries, the progress and
+// the failures.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHash>
+#include <QTextStream>
+#include <memory>
+#include <optional>
+
+#include "batch/DataCacher.h"
+#include "cli/CommandLine.h"
+
+namespace perspix {
+
+class LogCapture;
+
+namespace cli {
+
+// The general summary of an analysed file: "Container: " and the non-empty format, size,
+// duration, bit rate and image size joined by ", ", then one line per stream. Nothing when
+// the file has no result record.
+std::optional<QString> generalSummary(const PerspixData& data);
+
+class CliRun : public DataCacherDelegate
+{
+public:
+    // showProgress: draw the progress bar on err (when it is a terminal and not --quiet).
+    CliRun(const CliOptions& options, const QVariantMap& analysisOptions, QTextStream& out,
+           QTextStream& err, bool showProgress);
+    ~CliRun() override;
+
+    // Runs to the end and returns the exit status.
+    int exec();
+
+    void dataCacherNewObjectReady(const CacherResult& result) override;
+
+private:
+    struct PathState
+    {
+        int entries = 0;  // list items with this path
+        int answered = 0; // result messages received
+        int printed = 0;
+        PerspixDataPtr data;
+    };
+
+    void printReady();
+    void printItem(const FilelistItem& item, const PerspixDataPtr& data);
+    void finishIfDone();
+    void checkStalled();
+    void drawProgress(bool force);
+    void clearProgress();
+    void flushLog();
+
+    CliOptions m_options;
+    QVariantMap m_analysisOptions;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    bool m_showProgress;
+
+    DataCacher m_cacher;
+    Filelist m_items;
+    QHash<QString, PathState> m_paths;
+    qsizetype m_nextToPrint = 0;
+    qsizetype m_answered = 0;
+    qsizetype m_failed = 0;
+    qsizetype m_blocks = 0; // summaries printed
+    bool m_done = false;
+    QEventLoop m_loop;
+    QElapsedTimer m_sinceDraw;
+    bool m_progressShown = false;
+    std::unique_ptr<LogCapture> m_log;
+    qsizetype m_logPrinted = 0;
+};
+
+} // namespace cli
+} // namespace perspix

@@ -1,0 +1,21 @@
+// HTML: per file a heading and a two-column table of the extended tree.
+#pragma once
+
+#include "export/ExportFormat.h"
+
+namespace perspix {
+
+class HtmlExportFormat : public ExportFormat
+{
+public:
+    QString identifier() const override { return QStringLiteral("html"); }
+    std::optional<QByteArray> prepare(const FileRecordList& records,
+                                      const ExportSettings& settings) const override;
+
+private:
+    // Appends the rows of a list of tree nodes, groups followed by their children.
+    void convertForHTMLFrom(const ExtTreeList& items, QStringList& lines,
+                            bool skipFilePrivate) const;
+};
+
+} // namespace perspix

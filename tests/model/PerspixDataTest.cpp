@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "model/Keys.h"
+#include "model/Log.h"
+#include "model/PerspixData.h"
+#include "support/TestSupport.h"
+
+using namespace perspix;
+using perspix::test::TempDir;
+
+// Files no reader opens: the analysis gives nothing, logs the reader's line with the path,
+// and leaves the file alone.
+TEST(PerspixData, FilesNoReaderOpensFailWithTheReadersLogLine)
+{
+    TempDir dir;
+    const QString sample = dir.copyData(QStringLiteral("media/paris.mp4"));
+    QFile original(sample);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray contents = original.readAll();
+    const QDateTime modified = QFileInfo(sample).lastModified();
+    const QString loop = dir.filePath(QStringLiteral("loop.mp4"));
+    QFile::link(loop, loop);
+
+    EXPECT_NE(PerspixData::dataAboutFile(sample, {}), nullptr); // read, never written
+    const QString paths[] = {dir.filePath(QStringLiteral("missing.mp4")), dir.path(), loop};
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        {
+            LogCapture log;
+            EXPECT_EQ(PerspixData::dataAboutFile(path, {}), nullptr);
+            EXPECT_EQ(log.lines(), QStringList{"Failed to parse with MI: " + path});
+        }
+        {
+            LogCapture log;
+            const QVariantMap exiftool{{keys::kOptVideoUtility, keys::kVideoUtilityExiftool}};
+            EXPECT_EQ(PerspixData::dataAboutFile(path, exiftool), nullptr);
+            EXPECT_EQ(log.lines(), QStringList{"Failed to parse with exiftool: " + path});
+        }
+    }
+    QFile after(sample);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), contents);
+    EXPECT_EQ(QFileInfo(sample).lastModified(), modified);
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
+        2);
+}
+
+TEST(PerspixData, LocationFromIso6709)
+{
+    struct Case
+    {
+        const char* text;
+        std::optional<MapLocation> expected;
+    };
+    const Case cases[] = {
+        {"+48.8577+002.2950+035.000/", MapLocation{48.8577, 2.295}},
+        {"-33.8688+151.2093/", MapLocation{-33.8688, 151.2093}},
+        {"+40.7128-074.0060/", MapLocation{40.7128, -74.006}},
+        {"-00.5-000.25", MapLocation{-0.5, -0.25}},
+        {"48.8577+002.2950/", std::nullopt}, // no leading sign
+        {"+48.8577/", std::nullopt},
+        {"", std::nullopt},
+        {"somewhere", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PerspixData::locationFromIso6709(QString::fromLatin1(c.text)), c.expected)
+            << c.text;
+}
+
+TEST(PerspixData, OptionsApplyOnlyTheKeysPresent)
+{
+    PerspixData defaults(QStringLiteral("/x.mp4"));
+    defaults.setInitOptions(nullptr);
+    EXPECT_EQ(defaults.filename, "/x.mp4");
+    EXPECT_TRUE(defaults.useSIUnits);
+    EXPECT_FALSE(defaults.useSlowThumbProcessing || defaults.otherTracksInGeneral ||
+                 defaults.computeFileHashes || defaults.skipExtAttributes ||
+                 defaults.useExiftoolForVideo);
+
+    const QVariantMap all{{keys::kOptUseSIUnits, false},
+                          {keys::kOptUseSlowThumbProcessing, true},
+                          {keys::kOptDisplayOtherTracksInGeneral, true},
+                          {keys::kOptComputeFileHashes, true},
+                          {keys::kOptSkipExtAttributes, true},
+                          {keys::kOptVideoUtility, keys::kVideoUtilityExiftool}};
+    PerspixData set(QStringLiteral("/x.mp4"));
+    set.setInitOptions(&all);
+    EXPECT_FALSE(set.useSIUnits);
+    EXPECT_TRUE(set.useSlowThumbProcessing && set.otherTracksInGeneral && set.computeFileHashes &&
+                set.skipExtAttributes && set.useExiftoolForVideo);
+
+    // Absent keys leave what was set; any utility but ExifTool leaves the choice alone.
+    const QVariantMap some{{keys::kOptVideoUtility, QStringLiteral("mediainfo")},
+                           {keys::kOptSkipExtAttributes, false}};
+    set.setInitOptions(&some);
+    EXPECT_TRUE(set.useExiftoolForVideo);
+    EXPECT_FALSE(set.skipExtAttributes);
+    EXPECT_TRUE(set.computeFileHashes);
+    EXPECT_FALSE(set.useSIUnits);
+}
