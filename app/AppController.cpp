@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainView.h"
+#include "app/Notifier.h"
 #include "app/MainWindowController.h"
 #include "app/PreferencesWindow.h"
 #include "app/QuickInfoWindow.h"
@@ -57,6 +58,8 @@ AppController& AppController::instance()
 
 AppController::AppController()
 {
+    connect(&Notifier::instance(), &Notifier::wrapLongLinesDidChanged, this,
+            &AppController::wrapLongLinesDidChange);
     m_exportTypes = {
         {QStringLiteral("txt"), QStringLiteral("Text"), QStringLiteral("txt")},
         {QStringLiteral("html"), QStringLiteral("HTML"), QStringLiteral("html")},
@@ -84,7 +87,7 @@ MainWindowController* AppController::showNewWindowForFiles(const QList<QUrl>& ur
     controller->setCurrentTab(m_ud.tabForNewWindow());
     controller->applyWrapSetting();
     if (m_launchWithFile && urls.size() == 1)
-        controller->setSidebarVisible(false, false);
+        controller->hideSidebarForSingleFile();
     controller->show();
     controller->raise();
     controller->activateWindow();

@@ -27,6 +27,7 @@
 #include "app/OutlineDelegate.h"
 #include "batch/WindowWorker.h"
 #include "export/HTMLEntities/HTMLEntities.h"
+#include "export/PerspixProject.h"
 #include "filelist/FilelistFiller.h"
 #include "model/Log.h"
 #include "readers/mediainfo/oMediaInfo.h"
@@ -226,6 +227,8 @@ void MainView::replaceCacher()
     }
     m_cacher = std::make_unique<DataCacher>();
     m_cacher->setMTMode(quint32(m_ud.intValue(prefs::kMTMode)));
+    if (m_analyser)
+        m_cacher->setAnalyser(m_analyser);
     m_cacher->setDelegate(this);
     if (m_worker)
         m_worker->setDataCacher(m_cacher.get());
@@ -296,6 +299,14 @@ void MainView::processAdditionalFilesAtIndex(const QList<QUrl>& urls, int index)
     if (index == -2 && !items.isEmpty())
         selectRow(firstNewRow);
     emit filesAdded(urls);
+}
+
+void MainView::processPerspixProject(const std::shared_ptr<PerspixProject>& project)
+{
+    if (!project)
+        return;
+    processFilesWithSecurityScopedFlag(project->documents().value_or(QList<QUrl>()), true,
+                                       {project->projectUrl()});
 }
 
 void MainView::processAdditionalFiles(const QList<QUrl>& urls)

@@ -28,6 +28,7 @@
 #include "app/MainView.h"
 #include "app/Notifier.h"
 #include "batch/WindowWorker.h"
+#include "export/PerspixProject.h"
 
 namespace perspix {
 
@@ -301,9 +302,22 @@ void MainWindowController::buildToolbar()
 void MainWindowController::processUrls(const QList<QUrl>& urls)
 {
     QPointer<MainWindowController> self(this);
-    QTimer::singleShot(0, this, [self, urls] {
-        if (self && !self->m_closing)
+    const bool project = urls.size() == 1 &&
+                         QFileInfo(urls.first().toLocalFile()).suffix().toLower() ==
+                             PerspixProject::kExtension;
+    QTimer::singleShot(0, this, [self, urls, project] {
+        if (!self || self->m_closing)
+            return;
+        if (project) {
+            const PerspixProjectPtr opened = PerspixProject::projectWithUrl(urls.first());
+            self->m_worker->setProject(opened);
+            self->m_view->processPerspixProject(opened);
+        } else {
+            // A plain list belongs to no project; the title must not keep the old name.
+            self->m_worker->setProject(nullptr);
             self->m_view->processFiles(urls);
+        }
+        self->updateWindowTitle();
     });
 }
 
@@ -355,7 +369,14 @@ void MainWindowController::setSidebarVisible(bool visible, bool remember)
 
 void MainWindowController::toggleSidebar()
 {
+    m_sidebarAutoHidden = false;
     setSidebarVisible(!isSidebarVisible());
+}
+
+void MainWindowController::hideSidebarForSingleFile()
+{
+    setSidebarVisible(false, false);
+    m_sidebarAutoHidden = true;
 }
 
 int MainWindowController::sidebarWidth() const
@@ -405,7 +426,8 @@ void MainWindowController::applyWrapSetting()
 
 QString MainWindowController::projectName() const
 {
-    return {};
+    const auto& project = m_worker ? m_worker->project() : nullptr;
+    return project ? project->projectName() : QString();
 }
 
 void MainWindowController::updateWindowTitle()
@@ -565,7 +587,11 @@ void MainWindowController::closeEvent(QCloseEvent* event)
     const bool hidden = !isSidebarVisible();
     if (!hidden)
         m_ud.setValue(prefs::kSidebarWidth, double(sidebarWidth()));
-    m_ud.setValue(prefs::kSidebarIsHidden, hidden);
+    // What the next window starts with is the choice for the information tabs: not the
+    // comparison tab's own, nor a sidebar hidden because the window shows one file.
+    if (!m_sidebarAutoHidden)
+        m_ud.setValue(prefs::kSidebarIsHidden,
+                      currentTab() == ComparisonTab ? !m_openSidebar : hidden);
     m_ud.setValue(kWindowFrame, saveGeometry());
     m_ud.sync();
     m_view->setWindowIsClosing();

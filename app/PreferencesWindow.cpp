@@ -16,7 +16,10 @@
 #include "app/AppController.h"
 #include "app/Notifier.h"
 #include "readers/mediainfo/oMediaInfo.h"
+#if __has_include("taglink/Taglink.h")
 #include "taglink/Taglink.h"
+#define PERSPIX_HAS_TAGLINK 1
+#endif
 
 namespace perspix {
 
@@ -177,6 +180,15 @@ QWidget* PreferencesWindow::buildAdvancedPane()
     return pane;
 }
 
+QString PreferencesWindow::exiftoolVersion()
+{
+#ifdef PERSPIX_HAS_TAGLINK
+    return QString::fromStdString(taglink::Taglink::version());
+#else
+    return QStringLiteral("?");
+#endif
+}
+
 QString PreferencesWindow::versionsText(const QString& mediaInfoVersion,
                                         const QString& exiftoolVersion)
 {
@@ -191,8 +203,7 @@ void PreferencesWindow::fillVersionsOnce()
     // Asking ExifTool for its version starts the program: not on the main thread.
     QPointer<QLabel> label = m_versions;
     std::thread([label] {
-        const QString text = versionsText(oMediaInfo::libVersion(),
-                                          QString::fromStdString(taglink::Taglink::version()));
+        const QString text = versionsText(oMediaInfo::libVersion(), exiftoolVersion());
         QMetaObject::invokeMethod(
             qApp, [label, text] {
                 if (label)
