@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "app/MainView.h"
-#include "app/Notifier.h"
 #include "app/MainWindowController.h"
+#include "app/Notifier.h"
 #include "app/PreferencesWindow.h"
 #include "app/QuickInfoWindow.h"
 #include "batch/WindowWorker.h"
@@ -181,8 +181,8 @@ QList<QuickInfoWindow*> AppController::doQuickInfoWindow(const QList<QUrl>& urls
 bool AppController::hasVisibleWindows() const
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->isVisible() && widget->isWindow() && !widget->windowFlags().testFlag(Qt::Popup) &&
-            widget->windowType() != Qt::ToolTip)
+        if (widget->isVisible() && widget->isWindow() &&
+            !widget->windowFlags().testFlag(Qt::Popup) && widget->windowType() != Qt::ToolTip)
             return true;
     return false;
 }
@@ -204,8 +204,9 @@ void AppController::applicationShouldHandleReopen()
         showNewWindowForFiles({});
         return;
     }
-    if (MainWindowController* window = keyMainWindow() ? keyMainWindow()
-                                       : (m_windows.isEmpty() ? nullptr : m_windows.last())) {
+    if (MainWindowController* window = keyMainWindow()
+                                           ? keyMainWindow()
+                                           : (m_windows.isEmpty() ? nullptr : m_windows.last())) {
         window->raise();
         window->activateWindow();
     }

@@ -27,19 +27,23 @@ constexpr qint64 kTargetMs = 100;
 // is an empty file that no reader opens.
 bool makeCorpus(const QString& folder, int count)
 {
-    const QStringList samples = {QStringLiteral("audio/tone.flac"), QStringLiteral("audio/song.mp3"),
-                                 QStringLiteral("media/nyc.mp4"), QStringLiteral("audio/stereo.wav")};
+    const QStringList samples = {QStringLiteral("audio/tone.flac"),
+                                 QStringLiteral("audio/song.mp3"), QStringLiteral("media/nyc.mp4"),
+                                 QStringLiteral("audio/stereo.wav")};
     for (int i = 0; i < count; ++i) {
-        const QString target = QDir(folder).filePath(QStringLiteral("file%1").arg(i, 5, 10, QLatin1Char('0')));
+        const QString target =
+            QDir(folder).filePath(QStringLiteral("file%1").arg(i, 5, 10, QLatin1Char('0')));
         if (i % 10 == 9) {
             QFile empty(target + QStringLiteral(".mp4"));
             if (!empty.open(QIODevice::WriteOnly))
                 return false;
             continue;
         }
-        const QString source = QDir(QStringLiteral(PERSPIX_TEST_DATA)).filePath(samples[i % samples.size()]);
+        const QString source =
+            QDir(QStringLiteral(PERSPIX_TEST_DATA)).filePath(samples[i % samples.size()]);
         const QString linked = target + QLatin1Char('.') + QFileInfo(source).suffix();
-        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(linked).constData()) != 0 &&
+        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(linked).constData()) !=
+                0 &&
             !QFile::copy(source, linked))
             return false;
     }
@@ -49,8 +53,8 @@ bool makeCorpus(const QString& folder, int count)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QApplication app(argc, argv);

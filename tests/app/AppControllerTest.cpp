@@ -161,7 +161,8 @@ private slots:
 
     void secondLaunchHandsItsFilesOver()
     {
-        const QString name = QStringLiteral("perspix-test-%1").arg(QCoreApplication::applicationPid());
+        const QString name =
+            QStringLiteral("perspix-test-%1").arg(QCoreApplication::applicationPid());
         SingleInstance first(name);
         SingleInstance second(name);
         QVERIFY(!second.sendToRunning({QStringLiteral("/x")}, false, 300));

@@ -50,7 +50,9 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 
 namespace perspix::apptest {
 
-SampleFolder::SampleFolder() : m_dir(QDir::tempPath() + QStringLiteral("/perspix-samples-XXXXXX")) {}
+SampleFolder::SampleFolder() : m_dir(QDir::tempPath() + QStringLiteral("/perspix-samples-XXXXXX"))
+{
+}
 
 QString SampleFolder::add(const QString& relative, const QString& name)
 {

@@ -29,7 +29,7 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
     {                                                                                              \
         perspix::apptest::prepareEnvironment();                                                    \
         QApplication app(argc, argv);                                                              \
-        perspix::apptest::initializeApplication();                                                \
+        perspix::apptest::initializeApplication();                                                 \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \
     }

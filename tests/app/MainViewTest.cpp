@@ -2,13 +2,13 @@
 // totals and progress, the busy indicator, failures, filters, drops and the copy commands.
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QRegularExpression>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include "AppTestSupport.h"
@@ -84,9 +84,9 @@ private slots:
         Fixture f;
         f.view->processFiles({folder.url()});
 
-        QCOMPARE(f.arrangedNames(), QStringList({QStringLiteral("clip2.mp4"),
-                                                 QStringLiteral("Clip3.mp3"),
-                                                 QStringLiteral("clip10.mp4")}));
+        QCOMPARE(f.arrangedNames(),
+                 QStringList({QStringLiteral("clip2.mp4"), QStringLiteral("Clip3.mp3"),
+                              QStringLiteral("clip10.mp4")}));
         QCOMPARE(f.view->selectedRow(), 0);
         QCOMPARE(f.worker.currentFile()->prefixedPath(), QStringLiteral("clip2.mp4"));
         // Nothing has arrived yet: the results come as queued calls.
@@ -190,8 +190,8 @@ private slots:
         QVERIFY2(all.endsWith(QStringLiteral(" in 3 files")), qPrintable(all));
 
         f.view->setHideUnknownFiles(true);
-        QCOMPARE(f.arrangedNames(), QStringList({QStringLiteral("city.mp4"),
-                                                 QStringLiteral("song.mp3")}));
+        QCOMPARE(f.arrangedNames(),
+                 QStringList({QStringLiteral("city.mp4"), QStringLiteral("song.mp3")}));
         QVERIFY2(f.view->totalsText().endsWith(QStringLiteral(" in 2 files (of 3 total)")),
                  qPrintable(f.view->totalsText()));
         f.view->setHideUnknownFiles(false);
@@ -243,11 +243,10 @@ private slots:
         QCOMPARE(f.view->validateDrop(request), Qt::CopyAction);
         QVERIFY(f.view->acceptDrop(request));
         QVERIFY(waitFor([&] { return f.view->filelist().size() == 7; }, 2000));
-        QCOMPARE(f.listNames(),
-                 QStringList({QStringLiteral("a.mp3"), QStringLiteral("b.mp3"),
-                              QStringLiteral("x.flac"), QStringLiteral("y.flac"),
-                              QStringLiteral("c.mp3"), QStringLiteral("d.mp3"),
-                              QStringLiteral("e.mp3")}));
+        QCOMPARE(f.listNames(), QStringList({QStringLiteral("a.mp3"), QStringLiteral("b.mp3"),
+                                             QStringLiteral("x.flac"), QStringLiteral("y.flac"),
+                                             QStringLiteral("c.mp3"), QStringLiteral("d.mp3"),
+                                             QStringLiteral("e.mp3")}));
         QVERIFY(f.waitUntilDone());
         QCOMPARE(f.worker.countProcessed(), 2);
 
@@ -303,8 +302,8 @@ private slots:
     void removingRowsUpdatesCountsAndTotals()
     {
         SampleFolder folder;
-        for (const QString& name : {QStringLiteral("a.mp3"), QStringLiteral("b.mp3"),
-                                    QStringLiteral("c.mp3")})
+        for (const QString& name :
+             {QStringLiteral("a.mp3"), QStringLiteral("b.mp3"), QStringLiteral("c.mp3")})
             folder.add(QStringLiteral("audio/song.mp3"), name);
         Fixture f;
         f.view->processFiles({folder.url()});
@@ -324,7 +323,8 @@ private slots:
     void copyCommandsPutTextAndHtml()
     {
         SampleFolder folder;
-        const QString film = folder.add(QStringLiteral("media/nyc.mp4"), QStringLiteral("<city>.mp4"));
+        const QString film =
+            folder.add(QStringLiteral("media/nyc.mp4"), QStringLiteral("<city>.mp4"));
         Fixture f;
         f.view->processFiles({QUrl::fromLocalFile(film)});
         QVERIFY(f.waitUntilDone());
@@ -340,16 +340,16 @@ private slots:
         ExtendedOutline* outline = f.view->outline();
         const QModelIndex group = outline->treeModel()->index(0, 0);
         const QModelIndex firstLine = outline->treeModel()->index(0, 0, group);
-        outline->selectionModel()->select(group, QItemSelectionModel::Select |
-                                                     QItemSelectionModel::Rows);
-        outline->selectionModel()->select(firstLine, QItemSelectionModel::Select |
-                                                         QItemSelectionModel::Rows);
+        outline->selectionModel()->select(group,
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        outline->selectionModel()->select(firstLine,
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
         f.view->copyExtendedRows();
         const QMimeData* mime = QApplication::clipboard()->mimeData();
         const ExtTreeItemPtr line = outline->treeModel()->itemForIndex(firstLine);
         QCOMPARE(mime->text(), QStringLiteral("File\n") + line->extValue());
-        QVERIFY(mime->html().startsWith(
-            QStringLiteral("<table cellspacing=0><tr><td><b>File</b></td><td></td></tr>\n<tr><td>")));
+        QVERIFY(mime->html().startsWith(QStringLiteral(
+            "<table cellspacing=0><tr><td><b>File</b></td><td></td></tr>\n<tr><td>")));
         QVERIFY(mime->html().contains(QStringLiteral("&lt;city&gt;.mp4")));
         QVERIFY(mime->html().endsWith(QStringLiteral("</td></tr></table>")));
 

@@ -218,6 +218,7 @@ private slots:
         SampleFolder folder;
         const QString film = folder.add(QStringLiteral("media/multi.mkv"), QStringLiteral("m.mkv"));
         MainWindowController* window = openWindow({QUrl::fromLocalFile(film)});
+        window->setCurrentTab(MainWindowController::GeneralTab);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QVERIFY(waitUntilShown(window));
         MainView* view = window->myView();
@@ -231,6 +232,9 @@ private slots:
         QVERIFY(last.isValid());
         const ExtTreeItemPtr line = lines->itemForIndex(last);
         QVERIFY(line && line->isMediaStream());
+        // A double-click is a press, a release and the second press.
+        QTest::mouseClick(streams->viewport(), Qt::LeftButton, {},
+                          streams->visualRect(last).center());
         QTest::mouseDClick(streams->viewport(), Qt::LeftButton, {},
                            streams->visualRect(last).center());
         QCOMPARE(window->currentTab(), int(MainWindowController::ExtendedTab));
@@ -242,8 +246,10 @@ private slots:
         // It is the group of the same kind at the line's position among that kind.
         quint64 before = 0;
         for (int row = 0; row < selected.row(); ++row)
-            if (view->outline()->treeModel()->itemForIndex(
-                    view->outline()->treeModel()->index(row, 0))->key() == line->key())
+            if (view->outline()
+                    ->treeModel()
+                    ->itemForIndex(view->outline()->treeModel()->index(row, 0))
+                    ->key() == line->key())
                 ++before;
         QCOMPARE(before, line->mediaStreamIndex());
     }
