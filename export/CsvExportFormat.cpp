@@ -1,5 +1,7 @@
 #include "export/CsvExportFormat.h"
 
+#include "model/Utilities.h"
+
 namespace perspix {
 
 namespace {
@@ -7,9 +9,7 @@ namespace {
 // Every field in double quotes, a quote inside doubled; line breaks stay inside the quotes.
 QString quoted(const QString& field)
 {
-    QString out = field;
-    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + out + QLatin1Char('"');
+    return Utilities::csvEscapeAndQuote(field);
 }
 
 const QString kSeparatorLine = QStringLiteral(",");

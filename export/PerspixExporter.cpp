@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "model/Log.h"
+#include "model/Utilities.h"
 
 #ifndef PERSPIX_VERSION_STRING
 #define PERSPIX_VERSION_STRING "0"
@@ -26,34 +27,17 @@ QString baseName(const QString& path)
     return dot > 0 ? name.left(dot) : name;
 }
 
-// A path where nothing exists yet: the path itself, or "name (n).ext" for the first free
-// n up to 9998. Nothing when every one of them is taken.
-std::optional<QString> uniqueFilename(const QString& path)
-{
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
-        return path;
-    const QFileInfo info(path);
-    const QString folder = info.path();
-    const QString stem = baseName(path);
-    const QString name = info.fileName();
-    const QString extension = stem.size() < name.size() ? name.mid(stem.size()) : QString();
-    for (int n = 1; n <= 9998; ++n) {
-        const QString candidate =
-            QDir(folder).filePath(QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension));
-        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
-            return candidate;
-    }
-    return std::nullopt;
-}
+const QString kNoBytes = QStringLiteral("the export could not be made");
 
-bool writeWhole(const QString& path, const QByteArray& bytes)
+bool writeWhole(const QString& path, const QByteArray& bytes, QString* error = nullptr)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.flush();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 } // namespace
@@ -123,10 +107,16 @@ void PerspixExporter::doExportInSeparateFilesToFolder(const QString& folder,
     handler(Written);
 }
 
-PerspixExporter::Result PerspixExporter::writeCompoundFile(const QString& path) const
+PerspixExporter::Result PerspixExporter::writeCompoundFile(const QString& path,
+                                                           QString* error) const
 {
     const std::optional<QByteArray> bytes = prepareExport(m_data);
-    return bytes && writeWhole(path, *bytes) ? Written : WriteFailed;
+    if (!bytes) {
+        if (error)
+            *error = kNoBytes;
+        return WriteFailed;
+    }
+    return writeWhole(path, *bytes, error) ? Written : WriteFailed;
 }
 
 PerspixExporter::SeparateFilesReport
@@ -138,12 +128,16 @@ PerspixExporter::writeSeparateFiles(const QString& folder) const
         const QString wanted =
             QDir(folder).filePath(baseName(record.filename) + QLatin1Char('.') + extension);
         const std::optional<QByteArray> bytes = prepareExport({record});
-        const std::optional<QString> path = uniqueFilename(wanted);
-        if (!bytes || !path || !writeWhole(*path, *bytes)) {
-            report.failed.append(path.value_or(wanted));
-            continue;
-        }
-        report.written.append(*path);
+        const std::optional<QString> path = Utilities::uniqueFilename(wanted);
+        QString error;
+        if (!bytes)
+            error = kNoBytes;
+        else if (!path)
+            error = QStringLiteral("no free file name");
+        else if (writeWhole(*path, *bytes, &error))
+            report.written.append(*path);
+        if (!error.isEmpty())
+            report.failed.append({path.value_or(wanted), error});
     }
     return report;
 }

@@ -37,7 +37,9 @@ public:
     struct SeparateFilesReport
     {
         QStringList written;
-        QStringList failed; // paths that could not be written, or inputs without bytes
+        // Paths that could not be written (or whose bytes could not be made), each with
+        // the reason.
+        QList<std::pair<QString, QString>> failed;
     };
 
     explicit PerspixExporter(ExportTargetChooser* chooser = nullptr); // initWithWindow
@@ -78,8 +80,8 @@ public:
     std::optional<QByteArray> preparePlistExport(const FileRecordList& records) const;
 
     // The two writers behind the modes, for callers that already know the target.
-    // Writes every record into one file: Written or WriteFailed.
-    Result writeCompoundFile(const QString& path) const;
+    // Writes every record into one file: Written, or WriteFailed with the reason.
+    Result writeCompoundFile(const QString& path, QString* error = nullptr) const;
     // Writes one file per record into an existing folder, each under a name of its own.
     SeparateFilesReport writeSeparateFiles(const QString& folder) const;
 

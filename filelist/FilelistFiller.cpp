@@ -2,10 +2,12 @@
 #include "filelist/FilelistFiller.h"
 
 #include <QCollator>
-#include <QDirIterator>
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
 #include <numeric>
 #include <set>
 #include <sys/stat.h>
@@ -16,8 +18,11 @@ namespace perspix {
 
 namespace {
 
+// A folder waiting to be listed. Its path is also kept as the bytes the file system gave,
+// since a name that is not valid UTF-8 does not survive the trip through QString.
 struct FolderEntry
 {
+    QByteArray rawPath;
     QString path;
     QString prefix;
 };
@@ -41,10 +46,23 @@ QString joinPath(const QString& base, const QString& name)
 }
 
 // The path's status following symbolic links; false when it cannot be read.
-bool statPath(const QString& path, struct stat& st)
+bool statPath(const QByteArray& path, struct stat& st)
 {
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::stat(path.constData(), &st) == 0;
 }
+
+QByteArray joinRaw(const QByteArray& base, const char* name)
+{
+    QByteArray path = base;
+    if (!path.endsWith('/'))
+        path += '/';
+    return path + name;
+}
+
+struct DirCloser
+{
+    void operator()(DIR* d) const { ::closedir(d); }
+};
 
 QCollator finderCollator()
 {
@@ -104,9 +122,10 @@ FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/
     std::vector<FolderEntry> stack;
     const bool several = paths.size() >= 2;
     for (const QString& path : paths) {
+        const QByteArray raw = QFile::encodeName(path);
         struct stat st;
-        if (statPath(path, st) && S_ISDIR(st.st_mode))
-            stack.push_back({path, several ? lastComponent(path) : QString()});
+        if (statPath(raw, st) && S_ISDIR(st.st_mode))
+            stack.push_back({raw, path, several ? lastComponent(path) : QString()});
         else
             m_filelist.append(FilelistItem::itemWithFilename(path, lastComponent(path)));
     }
@@ -118,20 +137,28 @@ FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/
         const FolderEntry folder = std::move(stack.back());
         stack.pop_back();
         struct stat st;
-        if (!statPath(folder.path, st) || !visited.insert({st.st_dev, st.st_ino}).second)
+        if (!statPath(folder.rawPath, st) || !visited.insert({st.st_dev, st.st_ino}).second)
             continue;
-        QDirIterator it(folder.path,
-                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            const QString name = it.fileName();
-            if (name == QLatin1String(".DS_Store"))
+        // A folder that cannot be listed contributes nothing.
+        std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.rawPath.constData()));
+        if (!dir)
+            continue;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const char* rawName = entry->d_name;
+            if (std::strcmp(rawName, ".") == 0 || std::strcmp(rawName, "..") == 0 ||
+                std::strcmp(rawName, ".DS_Store") == 0)
                 continue;
+            const QString name = QFile::decodeName(rawName);
+            const QByteArray rawFull = joinRaw(folder.rawPath, rawName);
             const QString full = joinPath(folder.path, name);
             const QString childPrefix = joinPath(folder.prefix, name);
-            struct stat childSt;
-            if (statPath(full, childSt) && S_ISDIR(childSt.st_mode))
-                stack.push_back({full, childPrefix});
+            bool isDir = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat childSt;
+                isDir = statPath(rawFull, childSt) && S_ISDIR(childSt.st_mode);
+            }
+            if (isDir)
+                stack.push_back({rawFull, full, childPrefix});
             else
                 m_filelist.append(FilelistItem::itemWithFilename(full, childPrefix));
         }

@@ -4,8 +4,14 @@
 #include <clocale>
 #include <malloc.h>
 #include <mutex>
+#include <string_view>
+
+#include "model/Log.h"
+#include "taglink/Taglink.h"
 
 #include "readers/mediainfo/oMediaInfo.h"
+#include "readers/image/HeifReader.h"
+#include "readers/image/oEXIV2.h"
 
 namespace perspix {
 
@@ -22,6 +28,13 @@ void setupCore()
         mallopt(M_TOP_PAD, 64 * 1024 * 1024);
         mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
         oMediaInfo::setupLibrary();
+        // Image libraries: global tables that are not safe to build from several threads.
+        oEXIV2::setupLibrary();
+        HeifReader::initialize();
+        // Taglink's messages join the program's own log.
+        taglink::setLogHandler([](std::string_view line) {
+            logLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+        });
     });
 }
 

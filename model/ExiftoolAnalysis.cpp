@@ -1,13 +1,131 @@
-// The ExifTool branch of the analysis: non-image files read through Taglink.
+// The ExifTool branch of the analysis: non-image files read through Taglink, turned into
+// the general record, the extended tree, the per-section parameters and the export keys.
+// Taglink speaks UTF-8 std::string; the conversion to QString happens here and only here.
+#include <QFile>
+#include <cmath>
+#include <limits>
+
+#include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"
+#include "taglink/Taglink.h"
 
 namespace perspix {
 
-bool PerspixData::runExiftoolBranch(std::optional<GeneralRecord>&, std::optional<PreparedData>&)
+namespace {
+
+QString fromUtf8(const std::string& s)
 {
-    logLine(QStringLiteral("Failed to parse with exiftool: %1").arg(filename));
-    return false;
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Seconds to whole milliseconds, truncated toward zero; nothing for values that do not fit.
+std::optional<qint64> milliseconds(double seconds)
+{
+    const double ms = std::trunc(seconds * 1000.0);
+    if (!std::isfinite(ms) || ms <= double(std::numeric_limits<qint64>::min()) ||
+        ms >= double(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return static_cast<qint64>(ms);
+}
+
+struct Section
+{
+    QString name;
+    QList<FileFactEntry> entries;
+};
+
+// One section's tree items, parameter records and export keys; a section without tree
+// items is left out altogether.
+void addSection(const Section& section, PreparedData& prepared)
+{
+    ParameterMap parameters;
+    QStringList exportKeys;
+    ExtTreeList children;
+    for (const FileFactEntry& entry : section.entries) {
+        parameters.insert(entry.key, ParameterRecord{entry.label(), entry.value(),
+                                                     entry.skipInComparison, entry.isPrivateInfo});
+        if (!entry.skipInExport)
+            exportKeys.append(entry.key);
+        if (!entry.skipInExtended) {
+            auto item = ExtTreeItem::itemWithKey(entry.key, entry.label(), entry.value());
+            item->setParamDictStore(entry);
+            children.append(item);
+        }
+    }
+    if (children.isEmpty())
+        return;
+    prepared.extended.append(
+        ExtTreeItem::groupTreeWithKey(section.name, section.name, children, 0));
+    prepared.data.insert(section.name, {parameters});
+    prepared.exportOptions.insert(section.name, {exportKeys});
+}
+
+} // namespace
+
+bool PerspixData::runExiftoolBranch(std::optional<GeneralRecord>& general,
+                                    std::optional<PreparedData>& prepared)
+{
+    const QByteArray path = QFile::encodeName(filename);
+    const auto taglink = taglink::Taglink::initWithFilename(path.toStdString(), exiftool);
+    if (!taglink) {
+        logLine(QStringLiteral("Failed to parse with exiftool: %1").arg(filename));
+        return false;
+    }
+    general = prepareExiftoolGeneral(*taglink);
+    prepared = prepareExiftoolData(*taglink, *general);
+    return true;
+}
+
+GeneralRecord PerspixData::prepareExiftoolGeneral(const taglink::Taglink& taglink)
+{
+    const taglink::TaglinkData& data = taglink.data();
+    GeneralRecord general;
+    getFileInfo(general);
+    general.insert(keys::kImageSize, QString());
+    general.insert(keys::kBitrate, QString());
+    general.insert(keys::kFormat, data.fileType ? fromUtf8(*data.fileType) : QString());
+    const auto duration = data.exifData.find(taglink::Taglink::kDurationKey);
+    if (duration != data.exifData.end()) {
+        general.insert(keys::kDuration, fromUtf8(duration->second.value));
+        const auto ms = data.durationSeconds ? milliseconds(*data.durationSeconds) : std::nullopt;
+        this->duration = ms.value_or(0);
+    } else {
+        general.insert(keys::kDuration, QString());
+    }
+    return general;
+}
+
+PreparedData PerspixData::prepareExiftoolData(const taglink::Taglink& taglink,
+                                              const GeneralRecord& general) const
+{
+    const taglink::TaglinkData& data = taglink.data();
+    QList<Section> sections;
+    sections.append(Section{keys::kSectionFile, prepareFileStream(general)});
+    QHash<QString, qsizetype> sectionIndex;
+    sectionIndex.insert(keys::kSectionFile, 0);
+
+    for (const std::string& key : data.exifKeys) {
+        const auto found = data.exifData.find(key);
+        if (found == data.exifData.end())
+            continue;
+        const taglink::TagEntry& tag = found->second;
+        const QString name = fromUtf8(tag.ifd);
+        auto at = sectionIndex.constFind(name);
+        if (at == sectionIndex.constEnd()) {
+            at = sectionIndex.insert(name, sections.size());
+            sections.append(Section{name, {}});
+        }
+        FileFactEntry entry =
+            FileFactEntry::make(fromUtf8(key), fromUtf8(tag.label), fromUtf8(tag.value));
+        entry.dict.insert(QStringLiteral("ifd"), name);
+        sections[*at].entries.append(std::move(entry));
+    }
+
+    PreparedData prepared;
+    for (const Section& section : sections)
+        addSection(section, prepared);
+    return prepared;
 }
 
 } // namespace perspix

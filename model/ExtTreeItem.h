@@ -15,12 +15,14 @@
 
 namespace perspix {
 
-// A value whose tail (from italicStart on) is shown in the italic variant of the font:
-// a stream summary followed by " - " and the stream's title.
+// A value of which a part (italicLength characters from italicStart on) is shown in the
+// italic variant of the font: a stream summary followed by " - " and the stream's title,
+// or the "ƒ" before an aperture.
 struct StyledText
 {
     QString text;
-    qsizetype italicStart = -1; // -1: no italic part
+    qsizetype italicStart = -1;  // -1: no italic part
+    qsizetype italicLength = -1; // -1: to the end of the text
 
     bool operator==(const StyledText&) const = default;
 };

@@ -156,6 +156,12 @@ public:
     bool runMediainfoBranch(std::optional<GeneralRecord>& general,
                             std::optional<PreparedData>& prepared);
 
+    // ExifTool branch: the general record (sets `duration`) and the sections of a file's
+    // Taglink data, "File" first.
+    GeneralRecord prepareExiftoolGeneral(const taglink::Taglink& taglink);
+    PreparedData prepareExiftoolData(const taglink::Taglink& taglink,
+                                     const GeneralRecord& general) const;
+
     // Kind flags, set by the reader branches.
     void setIsImage(bool v) { m_isImage = v; }
     void markVideo() { m_isVideo = true; }
@@ -175,6 +181,16 @@ private:
     static void addStreamItemsToData(ParameterMap& parameters, QStringList& exportKeys,
                                      ExtTreeList& children, const QString& key,
                                      const QString& label, const QString& value);
+
+    // Image branch: the general record, its summary lines, the prepared data and one
+    // section's split into tree items, parameters and export keys.
+    GeneralRecord prepareExiv2General(const oEXIV2& adapter) const;
+    void dataFillImageGeneralStreams(const oEXIV2& adapter, GeneralRecord& general) const;
+    std::optional<PreparedData> prepareExiv2Data(const oEXIV2& adapter,
+                                                 const GeneralRecord& general) const;
+    static void splitIfdItems(const QList<FileFactEntry>& entries, const QString& ifd,
+                              ExtTreeList& treeItems, ParameterMap& dataItems,
+                              QStringList& exportItems);
 
     bool m_isImage = false;
     bool m_isVideo = false;

@@ -56,6 +56,7 @@ void addIfNotEmpty(QStringList& list, const QString& text)
 }
 
 const QString kMultiSeparator = QStringLiteral(" / ");
+const QStringList kAlsoShown = {QStringLiteral("FrameCount"), QStringLiteral("PixelAspectRatio")};
 
 // Kinds in the order their sections appear in the extended tree.
 constexpr StreamKind kSectionOrder[] = {StreamKind::General, StreamKind::Video, StreamKind::Audio,
@@ -229,12 +230,11 @@ PreparedData PerspixData::prepareMediainfoData(oMediaInfo& mi, const GeneralReco
             ExtTreeList children;
             const std::size_t parameterCount = mi.numberOfOptionsInStreamAtIndex(s, kind);
             for (std::size_t p = 0; p < parameterCount; ++p) {
-                QString name = mi.GetI(kind, s, p, InfoKind::Name);
-                const QString options = mi.GetI(kind, s, p, InfoKind::Options);
-                // "Y" marks what the library's own report shows; two counts are wanted too.
-                if (!options.startsWith(QLatin1Char('Y')) && name != QLatin1String("FrameCount") &&
-                    name != QLatin1String("PixelAspectRatio"))
+                // Shown: what the library's own report shows, and two counts it does not.
+                const ParameterHead head = mi.parameterHead(kind, s, p);
+                if (!head.shown && !kAlsoShown.contains(head.name))
                     continue;
+                QString name = head.name;
                 // The File section already shows the file's name and size.
                 if (kind == StreamKind::General &&
                     (name == QLatin1String("FileSize/String") ||
@@ -243,9 +243,7 @@ PreparedData PerspixData::prepareMediainfoData(oMediaInfo& mi, const GeneralReco
                 QString value = mi.GetI(kind, s, p, InfoKind::Text);
                 if (value.isEmpty())
                     continue;
-                QString label = mi.GetI(kind, s, p, InfoKind::NameText);
-                if (label.isEmpty())
-                    label = name;
+                const QString label = head.label.isEmpty() ? name : head.label;
                 if (useSIUnits && (name == QLatin1String("StreamSize/String") ||
                                    name == QLatin1String("Source_StreamSize/String"))) {
                     name += QStringLiteral("/SI");

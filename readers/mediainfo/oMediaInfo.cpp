@@ -13,7 +13,10 @@
 #include <QHash>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <array>
+#include <atomic>
 #include <clocale>
+#include <cwchar>
 #include <mutex>
 #include <string>
 
@@ -24,10 +27,22 @@ namespace perspix {
 namespace {
 
 // The library's strings are UTF-32 wchar_t on Linux; each returned pointer lives only
-// until the next call on the same handle, so it is copied at once.
+// until the next call on the same handle, so it is copied at once. Nearly every text lies
+// in the 16-bit plane and is copied unit by unit; anything else goes through Qt's decoder.
 QString fromWide(const wchar_t* text)
 {
-    return text ? QString::fromWCharArray(text) : QString();
+    if (!text || !*text)
+        return {};
+    const std::size_t length = std::wcslen(text);
+    QString result(qsizetype(length), Qt::Uninitialized);
+    QChar* out = result.data();
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto unit = static_cast<char32_t>(text[i]);
+        if (unit >= 0xD800 && (unit < 0xE000 || unit > 0xFFFF))
+            return QString::fromWCharArray(text, qsizetype(length));
+        out[i] = QChar(static_cast<char16_t>(unit));
+    }
+    return result;
 }
 
 std::wstring toWide(const QString& text)
@@ -41,6 +56,31 @@ std::mutex& reportOptionsLock()
 {
     static std::mutex lock;
     return lock;
+}
+
+constexpr std::size_t kStreamKinds = 7;
+
+// The names, per stream kind, of the parameters the library lists for every stream of that
+// kind, in the library's order; set once at start by setupLibrary.
+std::array<QStringList, kStreamKinds>& fixedParameterNames()
+{
+    static std::array<QStringList, kStreamKinds> names;
+    return names;
+}
+
+// Names, labels and report flags of the fixed parameters never change during a run: they
+// are read once, by whichever thread first meets a stream of the kind.
+struct FixedParameters
+{
+    std::once_flag once;
+    std::atomic<bool> ready{false};
+    std::vector<ParameterHead> heads;
+};
+
+std::array<FixedParameters, kStreamKinds>& fixedParameters()
+{
+    static std::array<FixedParameters, kStreamKinds> tables;
+    return tables;
 }
 
 const QHash<QString, QString>& codecTable()
@@ -164,6 +204,7 @@ QString oMediaInfo::Inform()
 
 QString oMediaInfo::InformComplete()
 {
+    std::lock_guard guard(reportOptionsLock());
     OptionSet(QStringLiteral("Complete"), QStringLiteral("1"));
     QString report = Inform();
     OptionSet(QStringLiteral("Complete"), QStringLiteral("0"));
@@ -203,6 +244,51 @@ QString oMediaInfo::GetI(StreamKind kind, std::size_t stream, std::size_t parame
         return {};
     return fromWide(MediaInfo_GetI(m_handle, static_cast<MediaInfo_stream_C>(kind), stream,
                                    parameter, static_cast<MediaInfo_info_C>(info)));
+}
+
+ParameterHead oMediaInfo::readParameterHead(StreamKind kind, std::size_t stream,
+                                            std::size_t parameter)
+{
+    ParameterHead head;
+    if (!m_handle)
+        return head;
+    const auto streamKind = static_cast<MediaInfo_stream_C>(kind);
+    const wchar_t* options =
+        MediaInfo_GetI(m_handle, streamKind, stream, parameter, MediaInfo_Info_Options);
+    head.shown = options && options[0] == L'Y';
+    head.name =
+        fromWide(MediaInfo_GetI(m_handle, streamKind, stream, parameter, MediaInfo_Info_Name));
+    head.label =
+        fromWide(MediaInfo_GetI(m_handle, streamKind, stream, parameter, MediaInfo_Info_Name_Text));
+    return head;
+}
+
+ParameterHead oMediaInfo::parameterHead(StreamKind kind, std::size_t stream, std::size_t parameter)
+{
+    const auto k = static_cast<std::size_t>(kind);
+    if (k >= kStreamKinds || parameter >= std::size_t(fixedParameterNames()[k].size()))
+        return readParameterHead(kind, stream, parameter);
+    FixedParameters& fixed = fixedParameters()[k];
+    const std::size_t fixedCount = std::size_t(fixedParameterNames()[k].size());
+    // Filled from the first stream of the kind that holds the whole fixed list, and kept
+    // only when its names are the library's list, in order.
+    if (!fixed.ready.load(std::memory_order_acquire) &&
+        numberOfOptionsInStreamAtIndex(stream, kind) >= fixedCount) {
+        std::call_once(fixed.once, [&] {
+            std::vector<ParameterHead> heads;
+            heads.reserve(fixedCount);
+            for (std::size_t p = 0; p < fixedCount; ++p) {
+                heads.push_back(readParameterHead(kind, stream, p));
+                if (heads.back().name != fixedParameterNames()[k].at(qsizetype(p)))
+                    return;
+            }
+            fixed.heads = std::move(heads);
+            fixed.ready.store(true, std::memory_order_release);
+        });
+    }
+    if (fixed.ready.load(std::memory_order_acquire))
+        return fixed.heads[parameter];
+    return readParameterHead(kind, stream, parameter);
 }
 
 QString oMediaInfo::GetFromStream(StreamKind kind, std::size_t stream, const QString& parameter)
@@ -296,6 +382,12 @@ void oMediaInfo::setupLibrary()
     std::setlocale(LC_CTYPE, "C.UTF-8");
     MediaInfo_Option(nullptr, L"Language", toWide(labelTranslationText()).c_str());
     MediaInfo_Option(nullptr, L"cover_data", L"base64");
+
+    // The library's list of parameters by kind, so that their names, labels and flags can be
+    // read once instead of for every file.
+    const ParameterDictionary sections = dictionaryOfParameters(false);
+    for (std::size_t k = 0; k < kStreamKinds; ++k)
+        fixedParameterNames()[k] = sections.value(*streamKindToHumanString(int(k)));
 }
 
 QString oMediaInfo::labelTranslationText()
@@ -362,7 +454,6 @@ QString oMediaInfo::formatDurationUpToSeconds(qint64 milliseconds)
 
 std::optional<QString> oMediaInfo::InformCompleteOnFile(const QString& path)
 {
-    std::lock_guard guard(reportOptionsLock());
     oMediaInfo mi;
     if (!mi.Open(path))
         return std::nullopt;
@@ -385,6 +476,11 @@ std::optional<QString> oMediaInfo::InformTraceOnFile(const QString& path)
 
 ParameterDictionary oMediaInfo::dictionaryOfParameters()
 {
+    return dictionaryOfParameters(true);
+}
+
+ParameterDictionary oMediaInfo::dictionaryOfParameters(bool withPseudoParameters)
+{
     oMediaInfo mi;
     const QString csv = mi.OptionGet(QStringLiteral("Info_Parameters_CSV"));
     ParameterDictionary sections;
@@ -404,10 +500,11 @@ ParameterDictionary oMediaInfo::dictionaryOfParameters()
         }
         if (!current)
             continue;
-        if (currentKind == StreamKind::General && name == QLatin1String("FileSize/String"))
+        if (withPseudoParameters && currentKind == StreamKind::General &&
+            name == QLatin1String("FileSize/String"))
             current->append(QStringLiteral("FileSize/String/SI"));
-        if (name == QLatin1String("StreamSize/String") ||
-            name == QLatin1String("Source_StreamSize/String"))
+        if (withPseudoParameters && (name == QLatin1String("StreamSize/String") ||
+                                     name == QLatin1String("Source_StreamSize/String")))
             current->append(name + QStringLiteral("/SI"));
         current->append(name);
     }

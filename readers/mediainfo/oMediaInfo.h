@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 namespace perspix {
 
@@ -28,6 +29,15 @@ enum class InfoKind : int {
     Text = 1,     // value text
     Options = 3,  // display flags; "Y" first when the library's report shows it
     NameText = 4, // translated label
+};
+
+// What the analysis looks at before reading a parameter's value.
+struct ParameterHead
+{
+    QString name;       // "Duration/String"
+    QString label;      // translated label; may be empty
+    bool shown = false; // the library's own report shows it ("Y" first in its options)
+    bool operator==(const ParameterHead&) const = default;
 };
 
 // Every parameter the library knows, by section name ("Container", "Video", ...).
@@ -51,6 +61,10 @@ public:
     std::size_t numberOfStreams(StreamKind kind);
     std::size_t numberOfOptionsInStreamAtIndex(std::size_t stream, StreamKind kind);
     QString GetI(StreamKind kind, std::size_t stream, std::size_t parameter, InfoKind info);
+    // Name, label and report flag of parameter number `parameter` of a stream. The
+    // library's fixed parameters (the same list in every file) are read once per process
+    // and answered from memory afterwards; a file's own extra parameters are read each time.
+    ParameterHead parameterHead(StreamKind kind, std::size_t stream, std::size_t parameter);
     // Value text of a parameter by name; "" when absent. Also answers the pseudo-parameters
     // "FileSize/String/SI", "StreamSize/String/SI" and "Source_StreamSize/String/SI": the
     // size in decimal units (with the stream's share in percent for the stream sizes).
@@ -85,6 +99,9 @@ public:
                                  QStringList* files = nullptr);
 
 private:
+    ParameterHead readParameterHead(StreamKind kind, std::size_t stream, std::size_t parameter);
+    // The library's own list, with or without the "/SI" forms the adapter answers.
+    static ParameterDictionary dictionaryOfParameters(bool withPseudoParameters);
     QString sizeWithProportion(StreamKind kind, std::size_t stream, const QString& sizeName,
                                const QString& proportionName);
 

@@ -217,3 +217,82 @@ TEST(ComparisonAssistant, ParameterOrderFromPropertyList)
 }
 
 } // namespace
+
+namespace {
+
+PerspixDataPtr analysed(const QString& relative)
+{
+    PerspixDataPtr file = PerspixData::dataAboutFile(dataPath(relative), {});
+    EXPECT_TRUE(file && file->data()) << relative.toStdString();
+    return file;
+}
+
+QStringList headerTitles(const ComparisonResult& result)
+{
+    QStringList titles;
+    for (const ComparisonRow& row : result.content)
+        if (row.isHeader())
+            titles.append(row.values.first());
+    return titles;
+}
+
+TEST(ComparisonAssistant, RealFilesExtended)
+{
+    const PerspixDataPtr film = analysed("media/multi.mkv"); // one video, two audio streams
+    const PerspixDataPtr song = analysed("audio/song.m4a");  // one audio stream
+    ASSERT_TRUE(film && song);
+
+    // A file compared with itself agrees everywhere.
+    for (const ComparisonRow& row :
+         ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray({film, film}).content) {
+        if (!row.isHeader()) {
+            EXPECT_TRUE(row.allEqual) << row.values.join(" | ").toStdString();
+        }
+    }
+
+    const ComparisonResult result =
+        ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray({song, film});
+    EXPECT_EQ(result.descr, QStringList({song->filename, film->filename}));
+    const QStringList headers = headerTitles(result);
+    EXPECT_EQ(headers.mid(0, 2), QStringList({"File", "Container"}));
+    EXPECT_TRUE(headers.contains("Audio #1") && headers.contains("Audio #2"));
+    EXPECT_LT(headers.indexOf("Video"), headers.indexOf("Audio #1"));
+    // The song has no second audio stream: its values there are empty.
+    bool inSecondAudio = false;
+    int secondAudioRows = 0;
+    for (const ComparisonRow& row : result.content) {
+        if (row.isHeader()) {
+            inSecondAudio = row.values.first() == "Audio #2";
+            continue;
+        }
+        ASSERT_EQ(row.values.size(), 3);
+        EXPECT_FALSE(row.allEqual && row.values[1].isEmpty());
+        if (inSecondAudio) {
+            ++secondAudioRows;
+            EXPECT_EQ(row.values[1], "");
+            EXPECT_FALSE(row.values[2].isEmpty());
+        }
+    }
+    EXPECT_GT(secondAudioRows, 3);
+}
+
+TEST(ComparisonAssistant, RealFilesGeneral)
+{
+    const PerspixDataPtr film = analysed("media/multi.mkv");
+    const PerspixDataPtr paris = analysed("media/paris.mp4");
+    ASSERT_TRUE(film && paris);
+    const ComparisonResult result =
+        ComparisonAssistant::prepareGeneralComparisonWithPerspixDataArray({paris, film});
+    QStringList titles;
+    for (const ComparisonRow& row : result.content)
+        titles.append(row.values.first());
+    // paris.mp4 has one video and one audio stream; multi.mkv one video, two audio, two
+    // subtitles and chapters.
+    EXPECT_EQ(titles, QStringList({"Video", "Audio #1", "Audio #2", "Subtitles #1", "Subtitles #2",
+                                   "Menu"}));
+    EXPECT_FALSE(result.content[0].values[1].isEmpty());
+    EXPECT_FALSE(result.content[1].values[1].isEmpty());
+    EXPECT_EQ(result.content[2].values[1], "");
+}
+
+} // namespace

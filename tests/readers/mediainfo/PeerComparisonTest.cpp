@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
 #include "model/Keys.h"
 #include "model/PerspixData.h"
 #include "support/TestSupport.h"
@@ -152,7 +153,7 @@ QList<Difference> compareWithPeer(const QString& path, const QJsonArray& tracks,
             continue;
         const QJsonObject track =
             peerTrack(tracks, kTrackTypes.value(group->key()), group->mediaStreamIndex() - 1);
-        const ParameterMap& records =
+        const ParameterMap records =
             data->data()->value(group->key()).at(streamsSeen[group->key()]++);
         for (const ExtTreeItemPtr& item : group->children().value_or(ExtTreeList())) {
             const QString where = group->name() + QStringLiteral(" / ") + item->key();

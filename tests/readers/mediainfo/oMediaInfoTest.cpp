@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include "QtPrinters.h"
 #include "readers/mediainfo/oMediaInfo.h"
 #include "support/TestSupport.h"
 
@@ -103,6 +104,33 @@ TEST(oMediaInfo, StreamsAndParametersBeyondTheFileReadEmpty)
     EXPECT_EQ(mi.GetVideo(3, QStringLiteral("Format")), QString());
     EXPECT_EQ(mi.GetI(StreamKind::Video, 0, 100000, InfoKind::Text), QString());
     EXPECT_EQ(mi.numberOfOptionsInStreamAtIndex(5, StreamKind::Audio), 0u);
+}
+
+TEST(oMediaInfo, ParameterHeadsAreWhatTheLibraryAnswers)
+{
+    // The fixed parameters are answered from memory after the first file; a file's own
+    // extra parameters (Matroska's attachments, chapters, QuickTime keys) are read each time.
+    for (const char* file : {"media/multi.mkv", "media/paris.mp4", "media/timecode-only.mov",
+                             "audio/two-covers.mp3", "media/multi.mkv"}) {
+        oMediaInfo mi;
+        ASSERT_TRUE(mi.Open(dataPath(QString::fromUtf8(file)))) << file;
+        for (int k = 0; k < 7; ++k) {
+            const auto kind = static_cast<StreamKind>(k);
+            for (std::size_t s = 0; s < mi.numberOfStreams(kind); ++s) {
+                const std::size_t count = mi.numberOfOptionsInStreamAtIndex(s, kind);
+                ASSERT_GT(count, 0u);
+                for (std::size_t p = 0; p < count; ++p) {
+                    const ParameterHead expected{
+                        mi.GetI(kind, s, p, InfoKind::Name),
+                        mi.GetI(kind, s, p, InfoKind::NameText),
+                        mi.GetI(kind, s, p, InfoKind::Options).startsWith(QLatin1Char('Y'))};
+                    ASSERT_EQ(mi.parameterHead(kind, s, p), expected)
+                        << file << " kind " << k << " stream " << s << " parameter " << p << " "
+                        << qPrintable(expected.name);
+                }
+            }
+        }
+    }
 }
 
 TEST(oMediaInfo, PathsThatDoNotOpen)

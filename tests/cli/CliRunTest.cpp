@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QTextStream>
+
+#include "cli/CliRun.h"
+#include "filelist/FilelistFiller.h"
+#include "model/Log.h"
+#include "model/Settings.h"
+#include "support/TestSupport.h"
+
+using namespace perspix;
+using namespace perspix::cli;
+using perspix::test::dataPath;
+using perspix::test::TempDir;
+
+namespace {
+
+bool analysable(const QString& path, const QVariantMap& options = {})
+{
+    LogCapture quiet;
+    return PerspixData::dataAboutFile(path, options) != nullptr;
+}
+
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome runInProcess(const QStringList& paths, bool progress)
+{
+    CliOptions options;
+    options.paths = paths;
+    Outcome o;
+    QTextStream out(&o.out);
+    QTextStream err(&o.err);
+    LogCapture log; // analysis log lines stay out of the test's output
+    CliRun run(options, {}, out, err, progress);
+    o.status = run.exec();
+    return o;
+}
+
+// Runs the built program with its own empty settings folder.
+Outcome runProgram(const QStringList& args, const QString& configHome)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", configHome);
+    env.insert("HOME", configHome);
+    env.insert("LC_ALL", "C.UTF-8");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(PERSPIX_CLI_PROGRAM), args);
+    Outcome o;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return o;
+    }
+    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = QString::fromUtf8(p.readAllStandardOutput());
+    o.err = QString::fromUtf8(p.readAllStandardError());
+    return o;
+}
+
+} // namespace
+
+TEST(CliRun, PrintsEverySummaryInListOrderAndNamesFailures)
+{
+    TempDir dir;
+    const QString missing = dir.filePath("missing.mp4");
+    const QString song = dataPath("audio/song.mp3");
+    // The same file twice is answered twice, in its two places in the list.
+    const QStringList paths{dataPath("media"), song, missing, song};
+    const Outcome o = runInProcess(paths, false);
+
+    const Filelist items = FilelistFiller::fillerWithPaths(paths).filelist();
+    qsizetype pos = 0;
+    bool anyFailed = false;
+    for (const FilelistItemPtr& item : items) {
+        if (!analysable(item->filename())) {
+            anyFailed = true;
+            EXPECT_TRUE(o.err.contains("failed to analyse " + item->filename()))
+                << item->filename().toStdString();
+            continue;
+        }
+        const QString block = item->prefixedPath() + '\n' +
+                              QString(item->prefixedPath().size(), '-') + "\nContainer: ";
+        const qsizetype at = o.out.indexOf(block, pos);
+        EXPECT_GE(at, pos) << "summary of " << item->prefixedPath().toStdString();
+        if (at >= 0)
+            pos = at + block.size();
+    }
+    EXPECT_TRUE(anyFailed); // the missing file
+    EXPECT_EQ(o.status, kExitFailedFiles);
+    EXPECT_FALSE(o.err.contains('\r'));
+}
+
+TEST(CliRun, ProgressBarCountsToTheEndAndIsCleared)
+{
+    TempDir dir;
+    QStringList paths;
+    for (int i = 0; i < 12; ++i)
+        paths.append(dir.write(QStringLiteral("f%1.mov").arg(i), "not media"));
+    const Outcome o = runInProcess(paths, true);
+    EXPECT_TRUE(o.err.contains("] 12/12")) << o.err.toStdString();
+    EXPECT_TRUE(o.err.endsWith("\r\x1b[K") || o.err.endsWith('\n')) << o.err.toStdString();
+    EXPECT_EQ(o.status, analysable(paths[0]) ? kExitOk : kExitFailedFiles);
+}
+
+TEST(CliProgram, ExitStatusesAndUsage)
+{
+    TempDir home;
+    struct Case
+    {
+        QStringList args;
+        int status;
+        QString inOut;
+        QString inErr;
+    };
+    const Case cases[] = {
+        {{}, kExitUsage, "", "Usage: perspix-cli"},
+        {{"--threads", "3", "x"}, kExitUsage, "", "--threads takes"},
+        {{"--bogus", "x"}, kExitUsage, "", "Usage: perspix-cli"},
+        {{"--help"}, kExitOk, "Usage: perspix-cli [OPTIONS] PATH...", ""},
+        {{"--version"}, kExitOk, "perspix-cli ", ""},
+        {{home.filePath("none")},
+         kExitFailedFiles,
+         "",
+         "failed to analyse " + home.filePath("none")},
+        {{QDir(home.filePath("empty")).mkpath(".") ? home.filePath("empty") : QString()},
+         kExitOk,
+         "",
+         ""},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = runProgram(c.args, home.path());
+        const std::string label = c.args.join(' ').toStdString();
+        EXPECT_EQ(o.status, c.status) << label;
+        EXPECT_TRUE(o.out.contains(c.inOut)) << label;
+        EXPECT_TRUE(o.err.contains(c.inErr)) << label << ": " << o.err.toStdString();
+    }
+}
+
+TEST(CliProgram, AnalysesTheSamplesQuietlyWhenNotOnATerminal)
+{
+    TempDir home;
+    const Outcome o =
+        runProgram({"--threads", "2", dataPath("media"), dataPath("audio")}, home.path());
+    bool allOk = true;
+    for (const QString folder : {"media", "audio"})
+        for (const QString& name : QDir(dataPath(folder)).entryList(QDir::Files)) {
+            const QString path = dataPath(folder + "/" + name);
+            const bool ok = analysable(path);
+            allOk &= ok;
+            if (ok)
+                EXPECT_TRUE(o.out.contains(folder + "/" + name + "\n")) << name.toStdString();
+            else
+                EXPECT_TRUE(o.err.contains("failed to analyse " + path)) << name.toStdString();
+        }
+    EXPECT_EQ(o.status, allOk ? kExitOk : kExitFailedFiles);
+    EXPECT_FALSE(o.err.contains('\r'));
+    EXPECT_FALSE(o.err.contains("] "));
+    // The run only reads the settings.
+    EXPECT_TRUE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST(CliProgram, SettingsStoreSuppliesOptionsNotGiven)
+{
+    const QString song = dataPath("audio/song.mp3");
+    if (!analysable(song))
+        GTEST_SKIP() << "the sample is not analysed yet";
+    TempDir home;
+    QDir(home.path()).mkpath("Perspix");
+    QFile ini(home.filePath("Perspix/Perspix.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\nuseSIUnits=false\n");
+    ini.close();
+    const Outcome binary = runProgram({song}, home.path());
+    EXPECT_TRUE(binary.out.contains("iB")) << binary.out.toStdString();
+
+    TempDir fresh;
+    const Outcome decimal = runProgram({song}, fresh.path());
+    EXPECT_FALSE(decimal.out.contains("iB")) << decimal.out.toStdString();
+    const Outcome option = runProgram({"--binary-units", song}, fresh.path());
+    EXPECT_TRUE(option.out.contains("iB")) << option.out.toStdString();
+}
+
+TEST(CliProgram, ProgressOnlyOnATerminalAndNotWhenQuiet)
+{
+    const QString script = QStringLiteral("/usr/bin/script");
+    if (!QFileInfo::exists(script))
+        GTEST_SKIP() << "no script(1) to give the program a terminal";
+    TempDir dir;
+    for (int i = 0; i < 3; ++i)
+        dir.write(QStringLiteral("f%1.mov").arg(i), "not media");
+    const auto onTerminal = [&](const QString& options) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.path());
+        p.setProcessEnvironment(env);
+        p.start(script, {"-qec",
+                         QStringLiteral("'%1' %2 '%3'")
+                             .arg(QStringLiteral(PERSPIX_CLI_PROGRAM), options, dir.path()),
+                         "/dev/null"});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString shown = onTerminal({});
+    EXPECT_TRUE(shown.contains("] 3/3")) << shown.toStdString();
+    const QString quiet = onTerminal("--quiet");
+    EXPECT_FALSE(quiet.contains("] ")) << quiet.toStdString();
+    EXPECT_TRUE(quiet.contains("f2.mov")) << quiet.toStdString();
+}
