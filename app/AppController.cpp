@@ -13,6 +13,7 @@
 
 #include "app/MainView.h"
 #include "app/MainWindowController.h"
+#include "app/Notifier.h"
 #include "app/PreferencesWindow.h"
 #include "app/QuickInfoWindow.h"
 #include "batch/WindowWorker.h"
@@ -57,6 +58,8 @@ AppController& AppController::instance()
 
 AppController::AppController()
 {
+    connect(&Notifier::instance(), &Notifier::wrapLongLinesDidChanged, this,
+            &AppController::wrapLongLinesDidChange);
     m_exportTypes = {
         {QStringLiteral("txt"), QStringLiteral("Text"), QStringLiteral("txt")},
         {QStringLiteral("html"), QStringLiteral("HTML"), QStringLiteral("html")},
@@ -84,7 +87,7 @@ MainWindowController* AppController::showNewWindowForFiles(const QList<QUrl>& ur
     controller->setCurrentTab(m_ud.tabForNewWindow());
     controller->applyWrapSetting();
     if (m_launchWithFile && urls.size() == 1)
-        controller->setSidebarVisible(false, false);
+        controller->hideSidebarForSingleFile();
     controller->show();
     controller->raise();
     controller->activateWindow();
@@ -178,8 +181,8 @@ QList<QuickInfoWindow*> AppController::doQuickInfoWindow(const QList<QUrl>& urls
 bool AppController::hasVisibleWindows() const
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->isVisible() && widget->isWindow() && !widget->windowFlags().testFlag(Qt::Popup) &&
-            widget->windowType() != Qt::ToolTip)
+        if (widget->isVisible() && widget->isWindow() &&
+            !widget->windowFlags().testFlag(Qt::Popup) && widget->windowType() != Qt::ToolTip)
             return true;
     return false;
 }
@@ -201,8 +204,9 @@ void AppController::applicationShouldHandleReopen()
         showNewWindowForFiles({});
         return;
     }
-    if (MainWindowController* window = keyMainWindow() ? keyMainWindow()
-                                       : (m_windows.isEmpty() ? nullptr : m_windows.last())) {
+    if (MainWindowController* window = keyMainWindow()
+                                           ? keyMainWindow()
+                                           : (m_windows.isEmpty() ? nullptr : m_windows.last())) {
         window->raise();
         window->activateWindow();
     }

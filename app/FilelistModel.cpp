@@ -142,8 +142,7 @@ QIcon FilelistModel::iconForItem(const FilelistItemPtr& item) const
         if (icon.isNull())
             icon = fileIcon(item->filename()).pixmap(kIconSize).toImage();
         item->setIconSpinner(false);
-    } else if (item->isProcessed() ||
-               (m_cacher && m_cacher->isFileFailed(item->filename()))) {
+    } else if (item->isProcessed() || (m_cacher && m_cacher->isFileFailed(item->filename()))) {
         icon = fileIcon(item->filename()).pixmap(kIconSize).toImage();
         item->setIconSpinner(false);
     } else {

@@ -24,11 +24,11 @@ int fromModifiers(Qt::KeyboardModifiers modifiers);
 struct DropRequest
 {
     QList<QUrl> urls;
-    bool ownRows = false;        // the window's own row type
-    MainView* source = nullptr;  // the window the rows come from; none when unknown
-    QList<int> sourceRows;       // rows of the source's file list
+    bool ownRows = false;       // the window's own row type
+    MainView* source = nullptr; // the window the rows come from; none when unknown
+    QList<int> sourceRows;      // rows of the source's file list
     int mask = dragmask::kEvery;
-    int row = 0;                 // drop row in the arranged list (between rows)
+    int row = 0; // drop row in the arranged list (between rows)
 };
 
 class FilelistView : public QListView

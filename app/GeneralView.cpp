@@ -118,6 +118,7 @@ GeneralView::GeneralView(QWidget* parent)
     m_streams->setAlternatingRowColors(true);
     m_streams->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_streams->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_streams->setFocusPolicy(Qt::NoFocus);
     m_streams->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_streams->header()->setStretchLastSection(true);
     m_streams->header()->resizeSection(0, 110);
@@ -129,7 +130,8 @@ GeneralView::GeneralView(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(6);
-    layout->addWidget(m_streams, 1);
+    layout->addWidget(m_streams, 0);
+    layout->addStretch(1);
     clearDisplay();
 }
 
@@ -148,6 +150,7 @@ void GeneralView::clearDisplay()
     m_secondaryHeader->clear();
     m_secondaryValue->clear();
     m_streamModel->clear();
+    fitStreamList();
 }
 
 void GeneralView::showCannotProcess(const QString& path)
@@ -181,9 +184,8 @@ void GeneralView::showData(const PerspixDataPtr& data, const QString& path)
     } else {
         m_secondaryHeader->setText(tr("Duration:"));
         const QString bitrate = general->string(keys::kBitrate);
-        m_secondaryValue->setText(bitrate.isEmpty()
-                                      ? duration
-                                      : QStringLiteral("%1 (%2)").arg(duration, bitrate));
+        m_secondaryValue->setText(
+            bitrate.isEmpty() ? duration : QStringLiteral("%1 (%2)").arg(duration, bitrate));
     }
 
     QImage cover;
@@ -199,6 +201,21 @@ void GeneralView::showData(const PerspixDataPtr& data, const QString& path)
         m_cover->setImage(FilelistModel::fileIcon(path).pixmap(256).toImage(), false);
 
     m_streamModel->setContent(general->streams);
+    fitStreamList();
+}
+
+void GeneralView::fitStreamList()
+{
+    int height = 2 * m_streams->frameWidth();
+    for (int row = 0; row < m_streamModel->rowCount(); ++row)
+        height += std::max(m_streams->sizeHintForRow(row), 1);
+    m_streams->setMaximumHeight(std::max(height, 2 * m_streams->frameWidth() + 4));
+}
+
+void GeneralView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitStreamList();
 }
 
 void GeneralView::setBusy(bool busy)

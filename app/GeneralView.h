@@ -68,8 +68,13 @@ public:
 signals:
     void streamRowDoubleClicked(const ExtTreeItemPtr& item);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void setName(const QString& path);
+    // The stream list is as tall as its lines (the page's free space stays below it).
+    void fitStreamList();
 
     CoverView* m_cover;
     QLabel* m_name;

@@ -27,6 +27,7 @@
 #include "app/OutlineDelegate.h"
 #include "batch/WindowWorker.h"
 #include "export/HTMLEntities/HTMLEntities.h"
+#include "export/PerspixProject.h"
 #include "filelist/FilelistFiller.h"
 #include "model/Log.h"
 #include "readers/mediainfo/oMediaInfo.h"
@@ -172,8 +173,9 @@ void MainView::buildExtendedPage()
     m_outline = new ExtendedOutline(m_extendedPage);
     m_outlineState = new ExtendedOutlineDelegate(this);
     m_outline->setStateDelegate(m_outlineState);
-    connect(m_outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { emit Notifier::instance().advOutlineSelectionDidChange(m_outline, m_window); });
+    connect(m_outline->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        emit Notifier::instance().advOutlineSelectionDidChange(m_outline, m_window);
+    });
 
     auto* layout = new QVBoxLayout(m_extendedPage);
     layout->addWidget(m_extSearchBar);
@@ -226,6 +228,8 @@ void MainView::replaceCacher()
     }
     m_cacher = std::make_unique<DataCacher>();
     m_cacher->setMTMode(quint32(m_ud.intValue(prefs::kMTMode)));
+    if (m_analyser)
+        m_cacher->setAnalyser(m_analyser);
     m_cacher->setDelegate(this);
     if (m_worker)
         m_worker->setDataCacher(m_cacher.get());
@@ -251,8 +255,9 @@ void MainView::processFilesWithSecurityScopedFlag(const QList<QUrl>& urls, bool 
 
     replaceCacher();
 
-    const FilelistFiller filler = securityScoped ? FilelistFiller::fillerWithSecurityScopedArray(urls)
-                                                 : FilelistFiller::fillerWithSourceArray(urls);
+    const FilelistFiller filler = securityScoped
+                                      ? FilelistFiller::fillerWithSecurityScopedArray(urls)
+                                      : FilelistFiller::fillerWithSourceArray(urls);
     const Filelist items = filler.filelist();
     m_model->appendItems(items);
 
@@ -296,6 +301,14 @@ void MainView::processAdditionalFilesAtIndex(const QList<QUrl>& urls, int index)
     if (index == -2 && !items.isEmpty())
         selectRow(firstNewRow);
     emit filesAdded(urls);
+}
+
+void MainView::processPerspixProject(const std::shared_ptr<PerspixProject>& project)
+{
+    if (!project)
+        return;
+    processFilesWithSecurityScopedFlag(project->documents().value_or(QList<QUrl>()), true,
+                                       {project->projectUrl()});
 }
 
 void MainView::processAdditionalFiles(const QList<QUrl>& urls)
@@ -373,7 +386,8 @@ void MainView::processFile(const FilelistItemPtr& item)
 
     m_busyTimer.stop();
     m_general->setBusy(false);
-    const PerspixDataPtr data = m_cacher ? m_cacher->dataFromCacheForFile(item->filename()) : nullptr;
+    const PerspixDataPtr data =
+        m_cacher ? m_cacher->dataFromCacheForFile(item->filename()) : nullptr;
     if (data) {
         showPerspixData(data);
         return;
@@ -484,8 +498,8 @@ void MainView::showPerspixData(const PerspixDataPtr& data)
         m_outline->setContent({});
         return;
     }
-    const QString search = m_extSearchBar->isVisibleTo(m_extendedPage) ? m_extSearch->text()
-                                                                        : QString();
+    const QString search =
+        m_extSearchBar->isVisibleTo(m_extendedPage) ? m_extSearch->text() : QString();
     m_outline->setContent(data->extendedContentHaving(search));
 }
 
@@ -810,8 +824,9 @@ void MainView::copyExtendedRows(const QModelIndex& clicked)
     for (const ExtTreeItemPtr& item : items) {
         text.append(item->extValue());
         if (item->hasChildren()) {
-            html.append(QStringLiteral("<tr><td><b>%1</b></td><td></td></tr>")
-                            .arg(HTMLEntities::stringByEncodingHTMLEntitiesUnicode(item->extValue())));
+            html.append(
+                QStringLiteral("<tr><td><b>%1</b></td><td></td></tr>")
+                    .arg(HTMLEntities::stringByEncodingHTMLEntitiesUnicode(item->extValue())));
         } else {
             html.append(QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
                             .arg(HTMLEntities::stringByEncodingHTMLEntitiesUnicode(item->name()),
@@ -822,7 +837,8 @@ void MainView::copyExtendedRows(const QModelIndex& clicked)
     }
     auto* mime = new QMimeData;
     mime->setText(text.join(QLatin1Char('\n')));
-    mime->setHtml(QStringLiteral("<table cellspacing=0>%1</table>").arg(html.join(QLatin1Char('\n'))));
+    mime->setHtml(
+        QStringLiteral("<table cellspacing=0>%1</table>").arg(html.join(QLatin1Char('\n'))));
     QApplication::clipboard()->setMimeData(mime);
 }
 
@@ -830,12 +846,12 @@ void MainView::showStreamGroup(const ExtTreeItemPtr& streamLine)
 {
     if (!streamLine || !streamLine->isMediaStream())
         return;
-    const QModelIndex group = m_outline->topLevelGroup(streamLine->key(),
-                                                       streamLine->mediaStreamIndex());
+    const QModelIndex group =
+        m_outline->topLevelGroup(streamLine->key(), streamLine->mediaStreamIndex());
     if (!group.isValid())
         return;
-    m_outline->selectionModel()->setCurrentIndex(
-        group, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_outline->selectionModel()->setCurrentIndex(group, QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
     emit selectedStreamGroup();
     m_outline->scrollRowToTheTop(group);
 }

@@ -30,6 +30,7 @@ class ExtendedOutlineDelegate;
 class FilelistModel;
 class FilelistView;
 class GeneralView;
+class PerspixProject;
 class WindowWorker;
 struct DropRequest;
 
@@ -71,6 +72,9 @@ public:
     QProgressBar* progressBar() const { return m_progress; }
 
     void setWorker(WindowWorker* worker) { m_worker = worker; }
+    // The analysis every cacher of this view runs (the real one unless replaced, for
+    // example by one that takes its time).
+    void setAnalyser(Analyser analyser) { m_analyser = std::move(analyser); }
     WindowWorker* worker() const { return m_worker; }
     DataCacher* cacher() const { return m_cacher.get(); }
     FilelistModel* filelistModel() const { return m_model; }
@@ -88,6 +92,8 @@ public:
     // Adds files before the item at index; -1 appends, -2 appends and selects the first.
     void processAdditionalFilesAtIndex(const QList<QUrl>& urls, int index);
     void processAdditionalFiles(const QList<QUrl>& urls);
+    // A project's documents as a new list; the project file is the recent item.
+    void processPerspixProject(const std::shared_ptr<PerspixProject>& project);
     void processAdditionalFilesAndSelectFirst(const QList<QUrl>& urls);
 
     // Selects a file: shows its data, or waits for it (and asks for it first).
@@ -169,6 +175,7 @@ private:
     Settings m_ud;
     WindowWorker* m_worker = nullptr;
     std::unique_ptr<DataCacher> m_cacher;
+    Analyser m_analyser;
     FilelistModel* m_model;
     ArrangedFilelistModel* m_arranged;
     qint64 m_totalDuration = 0;

@@ -29,6 +29,7 @@
 #include "app/MainWindowViews.h"
 #include "app/Notifier.h"
 #include "batch/WindowWorker.h"
+#include "export/PerspixProject.h"
 
 namespace perspix {
 
@@ -70,8 +71,7 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
     m_openSidebarForComparison = false;
     applySidebarPosition(int(m_ud.intValue(prefs::kSidebarPos)));
     const int width = std::max(kSidebarMinWidth, int(m_ud.realValue(prefs::kSidebarWidth)));
-    m_splitter->setSizes(m_sidebarPos == 0 ? QList<int>{width, 10000}
-                                           : QList<int>{10000, width});
+    m_splitter->setSizes(m_sidebarPos == 0 ? QList<int>{width, 10000} : QList<int>{10000, width});
     setSidebarVisible(m_openSidebar, false);
 
     const QByteArray frame = m_ud.value(kWindowFrame).toByteArray();
@@ -136,8 +136,7 @@ void MainWindowController::buildContent()
                 QMenu menu(this);
                 const QModelIndex index = outline->indexAt(pos);
                 QAction* copyRows = menu.addAction(tr("Copy"));
-                copyRows->setEnabled(index.isValid() ||
-                                     outline->selectionModel()->hasSelection());
+                copyRows->setEnabled(index.isValid() || outline->selectionModel()->hasSelection());
                 MainWindowViews::addOutlineCommands(this, &menu, index);
                 if (menu.exec(outline->viewport()->mapToGlobal(pos)) == copyRows)
                     m_view->copyExtendedRows(index);
@@ -159,12 +158,11 @@ void MainWindowController::buildActions()
     m_openAction->setIcon(themeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
     m_addAction = make(tr("&Add Files…"), QKeySequence(tr("Ctrl+Shift+O")), [this] { addFiles(); });
     m_addAction->setIcon(themeIcon(QStringLiteral("list-add"), QStyle::SP_FileDialogNewFolder));
-    m_openDirAction = make(tr("Open &Folder…"), QKeySequence(tr("Ctrl+Alt+O")),
-                           [this] { openDirectory(); });
+    m_openDirAction =
+        make(tr("Open &Folder…"), QKeySequence(tr("Ctrl+Alt+O")), [this] { openDirectory(); });
     m_closeAction = make(tr("&Close Window"), QKeySequence::Close, [this] { close(); });
-    m_removeAction = make(tr("&Remove from List"), QKeySequence(), [this] {
-        m_view->removeSelectedRows();
-    });
+    m_removeAction =
+        make(tr("&Remove from List"), QKeySequence(), [this] { m_view->removeSelectedRows(); });
     m_quitAction = make(tr("&Quit"), QKeySequence::Quit, [] { QApplication::closeAllWindows(); });
     m_quitAction->setMenuRole(QAction::QuitRole);
 
@@ -173,8 +171,8 @@ void MainWindowController::buildActions()
     m_copyGeneralAction = make(tr("Copy &General Info"), QKeySequence(tr("Ctrl+Shift+C")),
                                [this] { copyGeneralInfo(); });
     m_findAction = make(tr("&Find…"), QKeySequence::Find, [this] { find(); });
-    m_findInProjectAction = make(tr("Find in &List"), QKeySequence(tr("Ctrl+Shift+F")),
-                                 [this] { findInProject(); });
+    m_findInProjectAction =
+        make(tr("Find in &List"), QKeySequence(tr("Ctrl+Shift+F")), [this] { findInProject(); });
     m_findInMetadataAction = make(tr("Search &Metadata of All Files"),
                                   QKeySequence(tr("Ctrl+Alt+F")), [this] { findInMetadata(); });
     m_preferencesAction = make(tr("&Preferences…"), QKeySequence(tr("Ctrl+,")),
@@ -193,21 +191,23 @@ void MainWindowController::buildActions()
     }
     m_tabActions.first()->setChecked(true);
 
-    m_sidebarAction = make(tr("Hide &Sidebar"), QKeySequence(Qt::Key_F9), [this] { toggleSidebar(); });
-    m_sidebarAction->setIcon(themeIcon(QStringLiteral("view-sidetree"),
-                                       QStyle::SP_FileDialogListView));
+    m_sidebarAction =
+        make(tr("Hide &Sidebar"), QKeySequence(Qt::Key_F9), [this] { toggleSidebar(); });
+    m_sidebarAction->setIcon(
+        themeIcon(QStringLiteral("view-sidetree"), QStyle::SP_FileDialogListView));
     m_exchangeAction = make(tr("E&xchange Views"), QKeySequence(), [this] { exchangeViews(); });
     m_wrapAction = make(tr("&Wrap Long Lines"), QKeySequence(), [this] { toggleWrapLongLines(); });
     m_wrapAction->setCheckable(true);
     m_hideUnknownAction = make(tr("&Hide Unknown Files"), QKeySequence(tr("Ctrl+Shift+H")),
                                [this] { toggleHideUnknownFiles(); });
     m_hideUnknownAction->setCheckable(true);
-    m_hideUnknownAction->setIcon(themeIcon(QStringLiteral("view-filter"),
-                                           QStyle::SP_FileDialogDetailedView));
+    m_hideUnknownAction->setIcon(
+        themeIcon(QStringLiteral("view-filter"), QStyle::SP_FileDialogDetailedView));
 
     m_newWindowAction = make(tr("&New Window"), QKeySequence::New,
                              [] { AppController::instance().showNewWindowForFiles({}); });
-    m_minimizeAction = make(tr("Mi&nimize"), QKeySequence(tr("Ctrl+M")), [this] { showMinimized(); });
+    m_minimizeAction =
+        make(tr("Mi&nimize"), QKeySequence(tr("Ctrl+M")), [this] { showMinimized(); });
     m_aboutAction = make(tr("&About Perspix"), QKeySequence(),
                          [this] { AppController::instance().openAboutPanel(this); });
     m_aboutAction->setMenuRole(QAction::AboutRole);
@@ -304,9 +304,22 @@ void MainWindowController::buildToolbar()
 void MainWindowController::processUrls(const QList<QUrl>& urls)
 {
     QPointer<MainWindowController> self(this);
-    QTimer::singleShot(0, this, [self, urls] {
-        if (self && !self->m_closing)
+    const bool project =
+        urls.size() == 1 &&
+        QFileInfo(urls.first().toLocalFile()).suffix().toLower() == PerspixProject::kExtension;
+    QTimer::singleShot(0, this, [self, urls, project] {
+        if (!self || self->m_closing)
+            return;
+        if (project) {
+            const PerspixProjectPtr opened = PerspixProject::projectWithUrl(urls.first());
+            self->m_worker->setProject(opened);
+            self->m_view->processPerspixProject(opened);
+        } else {
+            // A plain list belongs to no project; the title must not keep the old name.
+            self->m_worker->setProject(nullptr);
             self->m_view->processFiles(urls);
+        }
+        self->updateWindowTitle();
     });
 }
 
@@ -358,7 +371,14 @@ void MainWindowController::setSidebarVisible(bool visible, bool remember)
 
 void MainWindowController::toggleSidebar()
 {
+    m_sidebarAutoHidden = false;
     setSidebarVisible(!isSidebarVisible());
+}
+
+void MainWindowController::hideSidebarForSingleFile()
+{
+    setSidebarVisible(false, false);
+    m_sidebarAutoHidden = true;
 }
 
 int MainWindowController::sidebarWidth() const
@@ -408,7 +428,8 @@ void MainWindowController::applyWrapSetting()
 
 QString MainWindowController::projectName() const
 {
-    return {};
+    const auto& project = m_worker ? m_worker->project() : nullptr;
+    return project ? project->projectName() : QString();
 }
 
 void MainWindowController::updateWindowTitle()
@@ -570,7 +591,11 @@ void MainWindowController::closeEvent(QCloseEvent* event)
     const bool hidden = !isSidebarVisible();
     if (!hidden)
         m_ud.setValue(prefs::kSidebarWidth, double(sidebarWidth()));
-    m_ud.setValue(prefs::kSidebarIsHidden, hidden);
+    // What the next window starts with is the choice for the information tabs: not the
+    // comparison tab's own, nor a sidebar hidden because the window shows one file.
+    if (!m_sidebarAutoHidden)
+        m_ud.setValue(prefs::kSidebarIsHidden,
+                      currentTab() == ComparisonTab ? !m_openSidebar : hidden);
     m_ud.setValue(kWindowFrame, saveGeometry());
     m_ud.sync();
     m_view->setWindowIsClosing();

@@ -41,6 +41,8 @@ public:
     bool isSidebarVisible() const;
     void setSidebarVisible(bool visible, bool remember = true);
     void toggleSidebar();
+    // A window for one file needs no list: hidden without becoming the user's choice.
+    void hideSidebarForSingleFile();
     // Moves the sidebar to the other side.
     void exchangeViews();
     int sidebarWidth() const;
@@ -102,6 +104,7 @@ private:
     bool m_openSidebarForComparison = false;
     int m_sidebarPos = 0;
     bool m_closing = false;
+    bool m_sidebarAutoHidden = false;
 
     QActionGroup* m_tabGroup = nullptr;
     QList<QAction*> m_tabActions;

@@ -16,11 +16,15 @@
 #include "app/AppController.h"
 #include "app/Notifier.h"
 #include "readers/mediainfo/oMediaInfo.h"
+#if __has_include("taglink/Taglink.h")
 #include "taglink/Taglink.h"
+#define PERSPIX_HAS_TAGLINK 1
+#endif
 
 namespace perspix {
 
-PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent), m_panes(new QTabWidget(this))
+PreferencesWindow::PreferencesWindow(QWidget* parent)
+    : QDialog(parent), m_panes(new QTabWidget(this))
 {
     setWindowTitle(tr("Preferences"));
     m_panes->addTab(buildGeneralPane(), tr("General"));
@@ -88,13 +92,12 @@ QWidget* PreferencesWindow::buildGeneralPane()
     auto* pane = new QWidget;
     pane->setObjectName(QStringLiteral("tbGeneral"));
     auto* form = new QFormLayout(pane);
-    form->addRow(tr("New windows open on:"),
-                 choiceControl(prefs::kOpenTab,
-                               {{tr("The tab used last"), 0},
-                                {tr("General"), 1},
-                                {tr("Extended"), 2},
-                                {tr("Comparison"), 3}},
-                               pane));
+    form->addRow(tr("New windows open on:"), choiceControl(prefs::kOpenTab,
+                                                           {{tr("The tab used last"), 0},
+                                                            {tr("General"), 1},
+                                                            {tr("Extended"), 2},
+                                                            {tr("Comparison"), 3}},
+                                                           pane));
     QCheckBox* wrap = boolControl(prefs::kWrapLongLines, tr("Wrap long lines"), pane);
     connect(wrap, &QCheckBox::toggled, this,
             [this] { emit Notifier::instance().wrapLongLinesDidChanged(this); });
@@ -109,9 +112,9 @@ QWidget* PreferencesWindow::buildGeneralPane()
                                         tr("New windows hide files of unknown kind"), pane));
     form->addRow(QString(), boolControl(prefs::kUseQuickInfoService,
                                         tr("Quick Info opens one small window per file"), pane));
-    form->addRow(QString(), boolControl(prefs::kShowCoincidences,
-                                        tr("Comparisons mark values shared by several files"),
-                                        pane));
+    form->addRow(QString(),
+                 boolControl(prefs::kShowCoincidences,
+                             tr("Comparisons mark values shared by several files"), pane));
     form->addRow(tr("Files in a comparison, at most:"),
                  intControl(prefs::kCompareFilesLimit, 2, 10000, pane));
     return pane;
@@ -126,17 +129,16 @@ QWidget* PreferencesWindow::buildAnalysisPane()
                                {{QStringLiteral("MediaInfo"), QStringLiteral("mediainfo")},
                                 {QStringLiteral("ExifTool"), QStringLiteral("exiftool")}},
                                pane));
-    form->addRow(tr("Files analysed at once:"),
-                 choiceControl(prefs::kMTMode,
-                               {{tr("One"), 0},
-                                {tr("Two"), 2},
-                                {tr("Four"), 4},
-                                {tr("Eight"), 8},
-                                {tr("One per processor core"), 256}},
-                               pane));
-    form->addRow(QString(), boolControl(prefs::kUseSIUnits,
-                                        tr("Sizes and rates in decimal units (kB = 1000 bytes)"),
-                                        pane));
+    form->addRow(tr("Files analysed at once:"), choiceControl(prefs::kMTMode,
+                                                              {{tr("One"), 0},
+                                                               {tr("Two"), 2},
+                                                               {tr("Four"), 4},
+                                                               {tr("Eight"), 8},
+                                                               {tr("One per processor core"), 256}},
+                                                              pane));
+    form->addRow(QString(),
+                 boolControl(prefs::kUseSIUnits,
+                             tr("Sizes and rates in decimal units (kB = 1000 bytes)"), pane));
     form->addRow(QString(), boolControl(prefs::kUseSlowThumbProcessing,
                                         tr("Look for covers and previews in images"), pane));
     form->addRow(QString(), boolControl(prefs::kDisplayOtherTracksInGeneral,
@@ -158,8 +160,8 @@ QWidget* PreferencesWindow::buildExperimentalPane()
     auto* pane = new QWidget;
     pane->setObjectName(QStringLiteral("tbExperimental"));
     auto* form = new QFormLayout(pane);
-    form->addRow(QString(), boolControl(prefs::kEnableDebug, tr("Show the diagnostic commands"),
-                                        pane));
+    form->addRow(QString(),
+                 boolControl(prefs::kEnableDebug, tr("Show the diagnostic commands"), pane));
     return pane;
 }
 
@@ -177,6 +179,15 @@ QWidget* PreferencesWindow::buildAdvancedPane()
     return pane;
 }
 
+QString PreferencesWindow::exiftoolVersion()
+{
+#ifdef PERSPIX_HAS_TAGLINK
+    return QString::fromStdString(taglink::Taglink::version());
+#else
+    return QStringLiteral("?");
+#endif
+}
+
 QString PreferencesWindow::versionsText(const QString& mediaInfoVersion,
                                         const QString& exiftoolVersion)
 {
@@ -191,10 +202,10 @@ void PreferencesWindow::fillVersionsOnce()
     // Asking ExifTool for its version starts the program: not on the main thread.
     QPointer<QLabel> label = m_versions;
     std::thread([label] {
-        const QString text = versionsText(oMediaInfo::libVersion(),
-                                          QString::fromStdString(taglink::Taglink::version()));
+        const QString text = versionsText(oMediaInfo::libVersion(), exiftoolVersion());
         QMetaObject::invokeMethod(
-            qApp, [label, text] {
+            qApp,
+            [label, text] {
                 if (label)
                     label->setText(text);
             },

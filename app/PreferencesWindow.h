@@ -27,6 +27,7 @@ public:
     QWidget* controlForKey(const QString& key) const;
 
     // The label of the Advanced pane, made from both versions.
+    static QString exiftoolVersion();
     static QString versionsText(const QString& mediaInfoVersion, const QString& exiftoolVersion);
 
 private:

@@ -62,7 +62,7 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
         settle(50);
     settle(300);
 
-    // A film with a cover or at least a video stream shows the most.
+    // A film (with a sound track, with a cover) shows the most.
     MainView* view = window->myView();
     int chosen = 0;
     int best = -1;
@@ -70,8 +70,8 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
         const PerspixDataPtr data = view->arrangedModel()->itemAt(row)->data();
         if (!data || !data->generalInfo())
             continue;
-        const int score = (data->isVideo() ? 2 : 0) + (data->isAudio() ? 1 : 0) +
-                          (data->generalInfo()->contains(QStringLiteral("coverData")) ? 4 : 0);
+        const int score = (data->isVideo() ? 4 : 0) + (data->isAudio() ? 1 : 0) +
+                          (data->generalInfo()->contains(QStringLiteral("coverData")) ? 2 : 0);
         if (score > best) {
             best = score;
             chosen = row;

@@ -3,16 +3,20 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "app/AppController.h"
 #include "model/CoreSetup.h"
+#include "model/Settings.h"
 
 namespace perspix::apptest {
 
 QString dataPath(const QString& relative)
 {
-    return QDir(QStringLiteral(PERSPIX_TEST_DATA)).filePath(relative);
+    return QDir::cleanPath(QDir(QStringLiteral(PERSPIX_TEST_DATA)).filePath(relative));
 }
 
 void prepareEnvironment()
@@ -22,7 +26,13 @@ void prepareEnvironment()
     static QTemporaryDir configHome(QDir::tempPath() + QStringLiteral("/perspix-apptest-XXXXXX"));
     ::setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
     ::setenv("HOME", configHome.path().toLocal8Bit().constData(), 1);
+    perspix::Settings::useStoreFile(configHome.filePath(QStringLiteral("Perspix.ini")));
     perspix::setupCore();
+}
+
+void initializeApplication()
+{
+    AppController::initialize();
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
@@ -34,6 +44,31 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs)
         QTest::qWait(10);
     }
     return true;
+}
+
+} // namespace perspix::apptest
+
+namespace perspix::apptest {
+
+SampleFolder::SampleFolder() : m_dir(QDir::tempPath() + QStringLiteral("/perspix-samples-XXXXXX"))
+{
+}
+
+QString SampleFolder::add(const QString& relative, const QString& name)
+{
+    const QString target = m_dir.filePath(name);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::copy(dataPath(relative), target);
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+}
+
+QList<QUrl> fileUrls(const QStringList& paths)
+{
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    return urls;
 }
 
 } // namespace perspix::apptest

@@ -16,6 +16,9 @@ QString dataPath(const QString& relative);
 // PERSPIX_APP_TEST_MAIN before the application object exists.
 void prepareEnvironment();
 
+// Registers the settings' defaults as the program does before its first window.
+void initializeApplication();
+
 // Waits (running the event loop) until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
 
@@ -26,7 +29,31 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000);
     {                                                                                              \
         perspix::apptest::prepareEnvironment();                                                    \
         QApplication app(argc, argv);                                                              \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        perspix::apptest::initializeApplication();                                                 \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \
     }
+
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace perspix::apptest {
+
+// A temporary folder with copies of sample files under chosen names.
+class SampleFolder
+{
+public:
+    SampleFolder();
+    // Copies tests/data/<relative> into the folder as name; answers its path.
+    QString add(const QString& relative, const QString& name);
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    QUrl url() const { return QUrl::fromLocalFile(m_dir.path()); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QList<QUrl> fileUrls(const QStringList& paths);
+
+} // namespace perspix::apptest
