@@ -2,6 +2,8 @@
 // opening means "no object", a failure inside one step is logged and the other steps run.
 #include "readers/image/oEXIV2.h"
 
+#include <mutex>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,29 @@
 #include "readers/image/IccProfile.h"
 
 namespace perspix {
+
+namespace {
+// The XMP toolkit keeps global state: without a lock, two threads parsing XMP at once
+// make one of them lose its packet.
+std::recursive_mutex g_xmpToolkitLock;
+
+void lockXmpToolkit(void* data, bool lock)
+{
+    auto* mutex = static_cast<std::recursive_mutex*>(data);
+    if (lock)
+        mutex->lock();
+    else
+        mutex->unlock();
+}
+void readMetadataLocked(Exiv2::Image& image)
+{
+    // Reading decodes the XMP packet, and the toolkit is not reliable across threads
+    // even with its lock: packets were lost now and then under concurrent analyses.
+    std::lock_guard guard(g_xmpToolkitLock);
+    image.readMetadata();
+}
+} // namespace
+
 
 namespace {
 
@@ -196,7 +221,7 @@ std::unique_ptr<oEXIV2> oEXIV2::initWithFilename(const QString& path)
             return nullptr;
         if (image->imageType() == Exiv2::ImageType::bmff && isBmffLeftToOtherReaders(image->io()))
             return nullptr;
-        image->readMetadata();
+        readMetadataLocked(*image);
         if (isLeftToOtherReaders(image->mimeType()))
             return nullptr;
         std::unique_ptr<oEXIV2> adapter(new oEXIV2);
@@ -715,7 +740,7 @@ oEXIV2::BlockResult oEXIV2::prepareExifFromMemory(const QByteArray& tiff, ImageD
         std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(bytes, size).release());
         if (!image)
             return BlockResult::NotRecognised;
-        image->readMetadata();
+        readMetadataLocked(*image);
         prepareExif(*image, result);
         return BlockResult::Decoded;
     } catch (...) {
@@ -733,7 +758,7 @@ oEXIV2::BlockResult oEXIV2::prepareXmpFromMemory(const QByteArray& packet, Image
         std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(bytes, size).release());
         if (!image)
             return BlockResult::NotRecognised;
-        image->readMetadata();
+        readMetadataLocked(*image);
         prepareXmp(*image, result);
         return BlockResult::Decoded;
     } catch (...) {
@@ -756,7 +781,7 @@ void oEXIV2::setupLibrary()
 
 void oEXIV2::initializeXmpParser()
 {
-    Exiv2::XmpParser::initialize();
+    Exiv2::XmpParser::initialize(lockXmpToolkit, &g_xmpToolkitLock);
     try {
         Exiv2::XmpProperties::registerNs("http://ns.apple.com/faceinfo/1.0/", "apple-fi");
     } catch (const Exiv2::AnyError& e) {
@@ -773,7 +798,7 @@ bool oEXIV2::savePreviewsOfFile(const QString& file, const QString& folder, QStr
         image = openImage(file);
         if (!image)
             return false;
-        image->readMetadata();
+        readMetadataLocked(*image);
     } catch (...) {
         return false;
     }
@@ -814,7 +839,7 @@ std::optional<QString> oEXIV2::outputOnFile(const QString& path)
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
             return std::nullopt;
-        image->readMetadata();
+        readMetadataLocked(*image);
         const auto text = [](const std::string& s) { return fromLibrary(s).value_or(QString()); };
         QStringList lines;
         const Exiv2::ExifData& exif = image->exifData();
@@ -861,7 +886,7 @@ std::optional<QString> oEXIV2::structureOfFile(const QString& path)
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
             return std::nullopt;
-        image->readMetadata();
+        readMetadataLocked(*image);
         std::ostringstream stream;
         image->printStructure(stream, Exiv2::kpsRecursive, 0);
         return QString::fromUtf8(stream.str());
@@ -880,7 +905,7 @@ std::optional<QString> oEXIV2::rawXmpOfFile(const QString& path)
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
             return std::nullopt;
-        image->readMetadata();
+        readMetadataLocked(*image);
         return QString::fromUtf8(image->xmpPacket());
     } catch (const Exiv2::AnyError& e) {
         return QStringLiteral("Exiv2 exception: %1").arg(exivMessage(e));
