@@ -107,6 +107,15 @@ bool JsonNumber::operator==(const JsonNumber& other) const
     return d == other.d;
 }
 
+JsonObject::JsonObject(std::pmr::memory_resource* resource) : m_members(resource), m_slots(resource)
+{
+}
+JsonObject::JsonObject(const JsonObject& other) = default;
+JsonObject::JsonObject(JsonObject&& other) noexcept = default;
+JsonObject& JsonObject::operator=(const JsonObject& other) = default;
+JsonObject& JsonObject::operator=(JsonObject&& other) = default;
+JsonObject::~JsonObject() = default;
+
 std::size_t JsonObject::size() const
 {
     return m_members.size();

@@ -40,10 +40,13 @@ using JsonArray = std::pmr::vector<JsonValue>;
 class JsonObject
 {
 public:
-    explicit JsonObject(std::pmr::memory_resource* resource = std::pmr::get_default_resource())
-        : m_members(resource), m_slots(resource)
-    {
-    }
+    explicit JsonObject(std::pmr::memory_resource* resource = std::pmr::get_default_resource());
+    // A copy is made with the default resource, whatever the original's.
+    JsonObject(const JsonObject& other);
+    JsonObject(JsonObject&& other) noexcept;
+    JsonObject& operator=(const JsonObject& other);
+    JsonObject& operator=(JsonObject&& other);
+    ~JsonObject();
 
     // Stores the value under the key and returns the stored value.
     JsonValue& set(std::string_view key, JsonValue value);

@@ -332,3 +332,22 @@ TEST(Json5ParserHandler, LargeRecordsKeepOrderAndReplaceRepeats)
     EXPECT_EQ(record.find("k199")->asNumber().u, 199u);
     EXPECT_EQ(handler.keysOrder().size(), 201u);
 }
+
+TEST(Json5ParserHandler, CopiesOutliveTheHandler)
+{
+    JsonValue copy;
+    {
+        Json5ParserHandler handler;
+        JsonStreamParser parser(&handler);
+        ASSERT_EQ(
+            parser.parse(R"([{"a long key that is not inline":"a long value that is not inline",
+                                    "n":1.25,"l":["x","a long list element, not inline"]}])"),
+            JsonParserStatus::Complete);
+        copy = *handler.data();
+    }
+    const JsonObject& record = copy.asArray().at(0).asObject();
+    EXPECT_EQ(record.find("a long key that is not inline")->asString(),
+              "a long value that is not inline");
+    EXPECT_EQ(record.find("n")->asNumber().text, "1.25");
+    EXPECT_EQ(record.find("l")->toJson(), R"(["x","a long list element, not inline"])");
+}
