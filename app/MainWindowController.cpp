@@ -26,6 +26,7 @@
 #include "app/FilelistView.h"
 #include "app/GeneralView.h"
 #include "app/MainView.h"
+#include "app/MainWindowCommands.h"
 #include "app/Notifier.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
@@ -60,6 +61,7 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
     buildActions();
     buildMenus();
     buildToolbar();
+    MainWindowCommands::attach(this);
 
     // The window's life starts from the stored choices.
     m_hideUnknownFiles = m_ud.boolValue(prefs::kHideUnknownFiles);
@@ -120,6 +122,7 @@ void MainWindowController::buildContent()
         const QModelIndex index = list->indexAt(pos);
         QAction* remove = menu.addAction(tr("Remove from List"));
         remove->setEnabled(index.isValid());
+        MainWindowCommands::of(this)->addFilelistCommands(&menu, index);
         if (menu.exec(list->viewport()->mapToGlobal(pos)) == remove && index.isValid()) {
             if (list->selectionModel()->isSelected(index))
                 m_view->removeSelectedRows();
@@ -135,6 +138,7 @@ void MainWindowController::buildContent()
                 const QModelIndex index = outline->indexAt(pos);
                 QAction* copyRows = menu.addAction(tr("Copy"));
                 copyRows->setEnabled(index.isValid() || outline->selectionModel()->hasSelection());
+                MainWindowCommands::of(this)->addOutlineCommands(&menu, index);
                 if (menu.exec(outline->viewport()->mapToGlobal(pos)) == copyRows)
                     m_view->copyExtendedRows(index);
             });
@@ -215,6 +219,7 @@ void MainWindowController::buildActions()
 void MainWindowController::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
     file->addAction(m_openAction);
     file->addAction(m_addAction);
     file->addAction(m_openDirAction);

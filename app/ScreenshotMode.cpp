@@ -10,6 +10,7 @@
 
 #include "app/AppController.h"
 #include "app/ArrangedFilelistModel.h"
+#include "app/CommandScreenshots.h"
 #include "app/MainView.h"
 #include "app/MainWindowController.h"
 #include "app/QuickInfoWindow.h"
@@ -86,6 +87,10 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
     window->setCurrentTab(MainWindowController::ExtendedTab);
     settle(300);
     ok &= save(window, dir, QStringLiteral("extended.png"));
+
+    window->setCurrentTab(MainWindowController::GeneralTab);
+    settle(200);
+    ok &= saveCommandScreenshots(window, dir);
 
     if (const FilelistItemPtr item = view->currentFile()) {
         const QList<QuickInfoWindow*> quick =

@@ -1,0 +1,107 @@
+// Screenshots of the command sheets and menus (see CommandScreenshots.h).
+#include "app/CommandScreenshots.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QThread>
+
+#include "app/ExportSheet.h"
+#include "app/FilelistView.h"
+#include "app/MainView.h"
+#include "app/MainWindowCommands.h"
+#include "app/MainWindowController.h"
+#include "app/OpenWithMenu.h"
+#include "model/Log.h"
+
+namespace perspix {
+
+namespace {
+
+void settle(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+// The window's area of the screen, with whatever shows over it.
+bool saveScreenArea(QWidget* window, const QDir& dir, const QString& name)
+{
+    QScreen* screen = window->screen();
+    const QRect area = window->frameGeometry();
+    QPixmap shot =
+        screen ? screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()) : QPixmap();
+    if (shot.isNull() || shot.toImage().allGray()) {
+        // Offscreen there is no screen to grab: the window with the popup drawn over it.
+        shot = window->grab();
+        if (QWidget* popup = QApplication::activePopupWidget()
+                                 ? QApplication::activePopupWidget()
+                                 : QApplication::activeModalWidget()) {
+            QPainter painter(&shot);
+            painter.drawPixmap(window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))),
+                               popup->grab());
+        }
+    }
+    const QString path = dir.filePath(name);
+    if (!shot.save(path)) {
+        logLine(QStringLiteral("Failed to write %1").arg(path));
+        return false;
+    }
+    logLine(QStringLiteral("Wrote %1").arg(path));
+    return true;
+}
+
+} // namespace
+
+bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
+{
+    MainWindowCommands* commands = MainWindowCommands::of(window);
+    if (!commands)
+        return false;
+    bool ok = true;
+    window->raise();
+    window->activateWindow();
+    settle(200);
+
+    if (ExportSheet* sheet = commands->exportFiles()) {
+        settle(400);
+        ok &= saveScreenArea(window, dir, QStringLiteral("export-sheet.png"));
+        sheet->reject();
+        settle(200);
+    }
+
+    FilelistView* list = window->myView()->filelistView();
+    const int row = window->myView()->selectedRow();
+    const QModelIndex index = list->model()->index(std::max(row, 0), 0);
+    QMenu menu(window);
+    commands->addFilelistCommands(&menu, index);
+    QMenu* openWith = nullptr;
+    for (QAction* action : menu.actions())
+        if (action->menu())
+            openWith = action->menu();
+    const QRect rect = list->visualRect(index);
+    menu.popup(list->viewport()->mapToGlobal(rect.center()));
+    settle(300);
+    if (openWith) {
+        for (QAction* action : menu.actions())
+            if (action->menu() == openWith)
+                menu.setActiveAction(action);
+        settle(200);
+        openWith->popup(menu.mapToGlobal(menu.actionGeometry(menu.activeAction()).topRight()));
+        settle(400);
+    }
+    ok &= saveScreenArea(window, dir, QStringLiteral("open-with-menu.png"));
+    if (openWith)
+        openWith->close();
+    menu.close();
+    settle(200);
+    return ok;
+}
+
+} // namespace perspix
