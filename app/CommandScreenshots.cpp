@@ -48,6 +48,15 @@ bool saveScreenArea(QWidget* window, const QDir& dir, const QString& name)
                                popup->grab());
         }
     }
+    // Without a window manager a sheet has no frame: outline it as a desktop would.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isWindow()) {
+        QPainter painter(&shot);
+        painter.setPen(QPen(QColor(0, 0, 0, 110), 1));
+        const QRect frame = modal->frameGeometry().translated(-area.topLeft());
+        painter.drawRect(frame.adjusted(-1, -1, 0, 0));
+        painter.setPen(QPen(QColor(0, 0, 0, 40), 3));
+        painter.drawRect(frame.adjusted(-3, -3, 2, 2));
+    }
     const QString path = dir.filePath(name);
     if (!shot.save(path)) {
         logLine(QStringLiteral("Failed to write %1").arg(path));
@@ -76,11 +85,12 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
         settle(200);
     }
 
+    // The menu of the selected row, as a right-click shows it.
     FilelistView* list = window->myView()->filelistView();
     const int row = window->myView()->selectedRow();
     const QModelIndex index = list->model()->index(std::max(row, 0), 0);
     QMenu menu(window);
-    commands->addFilelistCommands(&menu, index);
+    window->fillFilelistMenu(&menu, index);
     QMenu* openWith = nullptr;
     for (QAction* action : menu.actions())
         if (action->menu())

@@ -68,8 +68,8 @@ ExportSheet::ExportSheet(MainView* view, QWidget* window)
     m_compound = new QRadioButton(tr("One file holding every listed file"), this);
     m_separate = new QRadioButton(tr("One file per listed file, into a folder"), this);
     (m_ud.lastExportIsCompound() ? m_compound : m_separate)->setChecked(true);
-    m_skipPrivate = new QCheckBox(tr("Leave out private file facts (location, comments, "
-                                     "origin, tags)"),
+    m_skipPrivate = new QCheckBox(tr("Leave out the files' private facts (folder, comment, "
+                                     "tags, download origin, authors)"),
                                   this);
     m_skipPrivate->setChecked(m_ud.intValue(prefs::kLastExportWithoutFilePrivate) == 1);
 

@@ -119,16 +119,8 @@ void MainWindowController::buildContent()
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
         QMenu menu(this);
-        const QModelIndex index = list->indexAt(pos);
-        QAction* remove = menu.addAction(tr("Remove from List"));
-        remove->setEnabled(index.isValid());
-        MainWindowCommands::of(this)->addFilelistCommands(&menu, index);
-        if (menu.exec(list->viewport()->mapToGlobal(pos)) == remove && index.isValid()) {
-            if (list->selectionModel()->isSelected(index))
-                m_view->removeSelectedRows();
-            else if (const FilelistItemPtr item = m_view->arrangedModel()->itemAt(index.row()))
-                m_view->removeItems({item});
-        }
+        fillFilelistMenu(&menu, list->indexAt(pos));
+        menu.exec(list->viewport()->mapToGlobal(pos));
     });
     auto* outline = m_view->outline();
     outline->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -142,6 +134,23 @@ void MainWindowController::buildContent()
                 if (menu.exec(outline->viewport()->mapToGlobal(pos)) == copyRows)
                     m_view->copyExtendedRows(index);
             });
+}
+
+void MainWindowController::fillFilelistMenu(QMenu* menu, const QModelIndex& index)
+{
+    auto* list = m_view->filelistView();
+    QAction* remove = menu->addAction(tr("Remove from List"));
+    remove->setEnabled(index.isValid());
+    const QPersistentModelIndex clicked(index);
+    connect(remove, &QAction::triggered, this, [this, list, clicked] {
+        if (!clicked.isValid())
+            return;
+        if (list->selectionModel()->isSelected(clicked))
+            m_view->removeSelectedRows();
+        else if (const FilelistItemPtr item = m_view->arrangedModel()->itemAt(clicked.row()))
+            m_view->removeItems({item});
+    });
+    MainWindowCommands::of(this)->addFilelistCommands(menu, index);
 }
 
 void MainWindowController::buildActions()

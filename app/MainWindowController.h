@@ -10,6 +10,8 @@
 #include "model/Settings.h"
 
 class QActionGroup;
+class QMenu;
+class QModelIndex;
 class QLabel;
 class QSplitter;
 class QStackedWidget;
@@ -67,6 +69,9 @@ public:
     void findInMetadata();
     void copy();
     void copyGeneralInfo();
+
+    // The context menu of the file list for the clicked row (none: an invalid index).
+    void fillFilelistMenu(QMenu* menu, const QModelIndex& index);
 
     // The page the Comparison tab shows; the comparison views put theirs in its place.
     QWidget* comparisonPage() const { return m_comparisonPage; }
