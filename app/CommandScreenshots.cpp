@@ -15,6 +15,7 @@
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowController.h"
 #include "app/OpenWithMenu.h"
+#include "app/StripCommands.h"
 #include "model/Log.h"
 
 namespace perspix {
@@ -81,6 +82,15 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
     if (ExportSheet* sheet = commands->exportFiles()) {
         settle(400);
         ok &= saveScreenArea(window, dir, QStringLiteral("export-sheet.png"));
+        sheet->reject();
+        settle(200);
+    }
+
+    if (QDialog* sheet = StripCommands::available()
+                             ? StripCommands::removeMetadata(window->myView(), window)
+                             : nullptr) {
+        settle(400);
+        ok &= saveScreenArea(window, dir, QStringLiteral("remove-metadata-sheet.png"));
         sheet->reject();
         settle(200);
     }

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -175,7 +176,15 @@ void MainWindowCommands::buildActions()
         updateStates();
     });
     connect(view(), &MainView::arrangedFilelistChanged, this, &MainWindowCommands::updateStates);
+    m_window->installEventFilter(this);
     updateStates();
+}
+
+bool MainWindowCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window && event->type() == QEvent::WindowActivate)
+        updateStates();
+    return QObject::eventFilter(watched, event);
 }
 
 void MainWindowCommands::updateStates()

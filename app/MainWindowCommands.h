@@ -84,6 +84,10 @@ public:
     // The last alert shown over the window (errors of the commands), if still open.
     QMessageBox* lastAlert() const;
 
+protected:
+    // A window that becomes active shows the commands as the settings now ask.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The embedded pictures written for a double-click, before they open.
     void embeddedPicturesSaved(const QStringList& paths);

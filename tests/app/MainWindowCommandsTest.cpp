@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,6 +27,7 @@
 #include "app/ExportSheet.h"
 #include "app/ExtTreeModel.h"
 #include "app/ExtendedOutline.h"
+#include "app/GeneralView.h"
 #include "app/MainView.h"
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowController.h"
@@ -289,6 +291,74 @@ private slots:
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().first().toInt(), 2);
         QVERIFY(waitFor([&guard] { return !guard || !guard->isVisible(); }));
+    }
+
+    void manyFilesExportWithADeterminateProgressDialog()
+    {
+        SampleFolder folder;
+        QStringList paths;
+        for (int i = 0; i < 8; ++i)
+            paths.append(folder.add(QStringLiteral("audio/tone.flac"),
+                                    QStringLiteral("tone%1.flac").arg(i)));
+        MainWindowController* window = openWindow(fileUrls(paths));
+        QVERIFY(waitUntilDone(window));
+        QVERIFY(
+            waitFor([window] { return window->myView()->arrayWithDataForExport().size() == 8; }));
+        ExportSheet* sheet = MainWindowCommands::of(window)->exportFiles();
+        sheet->separateButton()->setChecked(true);
+        QTemporaryDir out;
+        auto chooser = std::make_unique<FixedChooser>();
+        chooser->folder = out.path();
+        sheet->setChooser(std::move(chooser));
+        QSignalSpy finished(sheet, &ExportSheet::exportFinished);
+        sheet->confirm();
+        // The window keeps running its event loop while the files are written.
+        auto* progress = sheet->findChild<QProgressDialog*>();
+        QVERIFY(progress);
+        QCOMPARE(progress->maximum(), 8);
+        QVERIFY(finished.wait(20000) || finished.count() == 1);
+        QCOMPARE(finished.first().first().toInt(), 0);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 8);
+    }
+
+    void doubleClickOnALocationShowsIt()
+    {
+        QList<MapLocation> shown;
+        MainWindowCommands::setLocationHandler([&shown](const MapLocation& location) {
+            shown.append(location);
+            return true;
+        });
+        const QString film = dataPath(QStringLiteral("media/paris.mp4"));
+        MainWindowController* window = openWindow(fileUrls({film}));
+        QVERIFY(waitUntilDone(window));
+        ExtendedOutline* outline = window->myView()->outline();
+        const QModelIndex row =
+            rowWithKey(outline, QStringLiteral("com.apple.quicktime.location.ISO6709"));
+        QVERIFY(row.isValid());
+        MainWindowCommands::of(window)->outlineRowDoubleClicked(row);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().latitude, 48.8577);
+        QCOMPARE(shown.first().longitude, 2.295);
+
+        // The location line of an image's General tab.
+        MainWindowController* photo =
+            openWindow(fileUrls({dataPath(QStringLiteral("images/DSCN0010.jpg"))}));
+        QVERIFY(waitUntilDone(photo));
+        ExtTreeModel* streams = photo->myView()->generalView()->streamModel();
+        ExtTreeItemPtr locationLine;
+        for (int i = 0; i < streams->rowCount(); ++i)
+            if (const ExtTreeItemPtr line = streams->itemForIndex(streams->index(i, 0));
+                line->isLocation())
+                locationLine = line;
+        QVERIFY(locationLine);
+        MainWindowCommands::of(photo)->generalRowDoubleClicked(locationLine);
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.last(), *photo->myView()->currentData()->mapLocation());
+        MainWindowCommands::setLocationHandler({});
+
+        // Without a map the search goes to the browser with "latitude,longitude".
+        QCOMPARE(MainWindowCommands::externalMapSearchUrl(shown.first()).toString(),
+                 QStringLiteral("https://www.openstreetmap.org/search?query=48.857700%2C2.295000"));
     }
 
     void projectSavedAndOpenedAgain()
