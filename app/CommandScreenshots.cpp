@@ -15,6 +15,7 @@
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowController.h"
 #include "app/OpenWithMenu.h"
+#include "app/QuickLookWindow.h"
 #include "app/StripCommands.h"
 #include "model/Log.h"
 
@@ -121,6 +122,20 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
         openWith->close();
     menu.close();
     settle(200);
+
+    // Quick look on the first picture of the list.
+    for (const FilelistItemPtr& item : window->myView()->arrangedFilelist()) {
+        const PerspixDataPtr data = item->data();
+        if (!data || !data->isImage())
+            continue;
+        QuickLookWindow& look = QuickLookWindow::instance();
+        look.resize(640, 480);
+        look.previewFile(item->filename(), window);
+        settle(400);
+        ok &= saveScreenArea(&look, dir, QStringLiteral("quicklook.png"));
+        look.closePreview();
+        break;
+    }
     return ok;
 }
 
