@@ -32,6 +32,7 @@
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowController.h"
 #include "app/QuickLookWindow.h"
+#include "app/StripCommands.h"
 #include "batch/WindowWorker.h"
 #include "model/PropertyList.h"
 #include "model/Settings.h"
@@ -162,6 +163,10 @@ private slots:
         QVERIFY(busyCommands->exportAction()->isEnabled());
         QVERIFY(busyCommands->saveProjectAction()->isEnabled());
         QVERIFY(busyCommands->quickLookAction()->isEnabled());
+        for (QAction* action :
+             {busyCommands->removeMetadataAction(), busyCommands->removeLocationAction(),
+              busyCommands->extractAttachmentsAction()})
+            QCOMPARE(action->isEnabled(), StripCommands::available());
         QCOMPARE(busyCommands->quickLookAction()->text(), QStringLiteral("&Quick Look"));
 
         // A filter that hides every file leaves nothing to export.
