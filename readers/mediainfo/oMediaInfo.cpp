@@ -9,9 +9,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QMimeDatabase>
 #include <QRegularExpression>
 #include <array>
 #include <atomic>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "model/Log.h"
+#include "model/Utilities.h"
 
 namespace perspix {
 
@@ -99,59 +98,6 @@ const QHash<QString, QString>& codecTable()
 }
 
 const QString kSeparator = QStringLiteral(" / ");
-
-// Size text in decimal units ("9.61 KB", "512 bytes"), whatever the user's unit choice.
-QString decimalSizeText(qint64 size)
-{
-    double value = 0;
-    const char* unit = nullptr;
-    if (size >= 1000000000000LL || size < 0) {
-        value = double(size) / 1e12;
-        unit = "TB";
-    } else if (size > 999999999) {
-        value = double(size) / 1e9;
-        unit = "GB";
-    } else if (size > 999999) {
-        value = double(size) / 1e6;
-        unit = "MB";
-    } else if (size > 999) {
-        value = double(size) / 1e3;
-        unit = "KB";
-    } else {
-        return QString::asprintf("%lld bytes", static_cast<long long>(size));
-    }
-    if (value >= 100)
-        return QString::asprintf("%.0f %s", value, unit);
-    if (value >= 10)
-        return QString::asprintf("%.1f %s", value, unit);
-    return QString::asprintf("%.2f %s", value, unit);
-}
-
-// A path that does not exist yet: the path itself, or "name (N).ext" with the first free N.
-std::optional<QString> uniquePath(const QString& path)
-{
-    if (!QFileInfo::exists(path))
-        return path;
-    const QFileInfo info(path);
-    const QString suffix = info.suffix();
-    const QString stem = suffix.isEmpty() ? path : path.left(path.size() - suffix.size() - 1);
-    for (long n = 1; n <= 9998; ++n) {
-        QString candidate = QStringLiteral("%1 (%2)").arg(stem).arg(n);
-        if (!suffix.isEmpty())
-            candidate += QLatin1Char('.') + suffix;
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-    return std::nullopt;
-}
-
-QString extensionForMimeType(const QString& mimeType)
-{
-    static const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForName(mimeType.trimmed());
-    const QString suffix = type.isValid() ? type.preferredSuffix() : QString();
-    return suffix.isEmpty() ? QStringLiteral("jpg") : suffix;
-}
 
 // A cover type comes from the file: it may not lead out of the target folder.
 QString safeCoverStem(const QString& type)
@@ -296,7 +242,7 @@ QString oMediaInfo::GetFromStream(StreamKind kind, std::size_t stream, const QSt
 {
     if (parameter == QLatin1String("FileSize/String/SI")) {
         const QString size = GetFromStream(kind, stream, QStringLiteral("FileSize"));
-        return size.isEmpty() ? QString() : decimalSizeText(size.toLongLong());
+        return size.isEmpty() ? QString() : Utilities::filesizeToMacHumanString(size.toLongLong());
     }
     if (parameter == QLatin1String("StreamSize/String/SI"))
         return sizeWithProportion(kind, stream, QStringLiteral("StreamSize"),
@@ -317,7 +263,7 @@ QString oMediaInfo::sizeWithProportion(StreamKind kind, std::size_t stream, cons
     const QString size = GetFromStream(kind, stream, sizeName);
     if (size.isEmpty())
         return {};
-    const QString sizeText = decimalSizeText(size.toLongLong());
+    const QString sizeText = Utilities::filesizeToMacHumanString(size.toLongLong());
     const QString proportion = GetFromStream(kind, stream, proportionName);
     // Streams whose share the library does not know still show their size.
     if (proportion.isEmpty())
@@ -532,8 +478,10 @@ bool oMediaInfo::saveCoversOfFile(const QString& path, const QString& folder, QS
         const bool described = types.size() == data.size() && mimes.size() == data.size();
         for (qsizetype i = 0; i < data.size(); ++i) {
             const QString name =
-                described ? QStringLiteral("%1.%2").arg(safeCoverStem(types.at(i)),
-                                                        extensionForMimeType(mimes.at(i)))
+                described ? QStringLiteral("%1.%2").arg(
+                                safeCoverStem(types.at(i)),
+                                Utilities::fileExtensionFromMimeType(mimes.at(i).trimmed())
+                                    .value_or(QStringLiteral("jpg")))
                           : QStringLiteral("Cover.jpg");
             pictures.append({name, data.at(i)});
         }
@@ -549,7 +497,7 @@ bool oMediaInfo::saveCoversOfFile(const QString& path, const QString& folder, QS
         const QByteArray bytes = decodeBase64(picture.base64);
         if (bytes.isEmpty())
             continue;
-        const auto filePath = uniquePath(target.filePath(picture.name));
+        const auto filePath = Utilities::uniqueFilename(target.filePath(picture.name));
         if (!filePath)
             continue;
         // NewOnly: a file that appeared since the name was chosen is never overwritten.

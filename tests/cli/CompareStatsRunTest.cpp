@@ -15,6 +15,7 @@ using namespace perspix;
 using namespace perspix::cli;
 using perspix::test::dataPath;
 using perspix::test::handMadeFile;
+using perspix::test::Outcome;
 using perspix::test::TempDir;
 
 namespace {
@@ -171,32 +172,9 @@ TEST(CompareStatsRun, ComparisonOutputLeavesOutFailedFilesAndKeepsTheLimit)
 
 // --- The built program on the sample files, its outputs read by real parsers. ---
 
-struct Outcome
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Outcome runProgram(const QStringList& args, const QString& configHome)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome);
-    env.insert("HOME", configHome);
-    env.insert("LC_ALL", "C.UTF-8");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(PERSPIX_CLI_PROGRAM), args);
-    Outcome o;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return perspix::test::runProgram(QStringLiteral(PERSPIX_CLI_PROGRAM), args, configHome);
 }
 
 // Python's csv and html.parser modules read the outputs and print one line per table row:
