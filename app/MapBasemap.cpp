@@ -5,10 +5,17 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 #include "app/MapProjection.h"
 #include "model/Log.h"
+
+// The resources live in a static library: make sure they are registered before reading.
+static void initResources()
+{
+    Q_INIT_RESOURCE(perspix);
+}
 
 namespace perspix {
 
@@ -117,6 +124,7 @@ std::optional<MapBasemap> MapBasemap::fromData(const QByteArray& data)
 const MapBasemap& MapBasemap::shipped()
 {
     static const MapBasemap basemap = [] {
+        initResources();
         QFile file(QStringLiteral(":/basemap/basemap-50m.bin"));
         if (!file.open(QIODevice::ReadOnly)) {
             logLine(QStringLiteral("The map's basemap is missing"));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QList>
 #include <QPainterPath>
 #include <QPointF>

@@ -203,7 +203,7 @@ void MapWindowController::showSharedMapWindow()
     clearAndShowAllLocationsFromWindow(keyWindow());
     if (displayOnlySelected())
         setCenterWithLocationDict(
-            WindowInfo::mapLocationInfo(qobject_cast<MainWindowController*>(m_lastWindow)));
+            WindowInfo::mapLocationInfo(qobject_cast<MainWindowController*>(m_lastWindow.data())));
     show();
     raise();
     activateWindow();
@@ -299,7 +299,7 @@ void MapWindowController::windowDidBecomeKey()
         m_map->removeAllPins();
         return;
     }
-    if (main != m_lastWindow)
+    if (main != m_lastWindow.data())
         clearAndShowAllLocationsFromWindow(main);
     setCenterWithLocationDict(WindowInfo::mapLocationInfo(main));
 }
@@ -308,7 +308,7 @@ void MapWindowController::workerFileDidChange(WindowWorker* worker)
 {
     // Only the window whose files are shown moves the map.
     MainWindowController* main = WindowInfo::windowOfWorker(worker);
-    if (!isVisible() || !main || main != m_lastWindow)
+    if (!isVisible() || !main || main != m_lastWindow.data())
         return;
     setCenterWithLocationDict(WindowInfo::mapLocationOfItem(worker->currentFile()));
 }
@@ -317,14 +317,14 @@ void MapWindowController::arrangedFilelistDidChange(QWidget* window)
 {
     if (!isVisible() || displayOnlySelected() || !window)
         return;
-    if (window != QApplication::activeWindow() && window != m_lastWindow)
+    if (window != QApplication::activeWindow() && window != m_lastWindow.data())
         return;
     clearAndShowAllLocationsFromWindow(window);
 }
 
 void MapWindowController::displayOnlySelectedToggled()
 {
-    auto* main = qobject_cast<MainWindowController*>(m_lastWindow);
+    auto* main = qobject_cast<MainWindowController*>(m_lastWindow.data());
     if (displayOnlySelected()) {
         if (!main) {
             showNoContent();
@@ -333,7 +333,7 @@ void MapWindowController::displayOnlySelectedToggled()
         setCenterWithLocationDict(WindowInfo::mapLocationInfo(main));
         return;
     }
-    clearAndShowAllLocationsFromWindow(m_lastWindow);
+    clearAndShowAllLocationsFromWindow(m_lastWindow.data());
     if (main)
         setCenterWithLocationDict(WindowInfo::mapLocationInfo(main));
 }
@@ -348,7 +348,7 @@ void MapWindowController::pinSelectionDidChange()
         m_skipSelectionByFilename.clear();
         return;
     }
-    if (auto* main = qobject_cast<MainWindowController*>(m_lastWindow))
+    if (auto* main = qobject_cast<MainWindowController*>(m_lastWindow.data()))
         WindowInfo::selectFileByMapLocationInfo(main, pin->mapLocationInfo());
 }
 

@@ -3,6 +3,8 @@
 // window's selection without selecting back, the right pin among two at one coordinate,
 // and the no-content view for a window without located files.
 #include <QComboBox>
+#include <algorithm>
+#include <cmath>
 #include <QFile>
 #include <QStandardItemModel>
 #include <QSignalSpy>

@@ -5,6 +5,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
+#include "app/ArrangedFilelistModel.h"
 #include "app/ComparisonController.h"
 #include "app/ExtTreeModel.h"
 #include "app/ExtendedOutline.h"
