@@ -77,7 +77,8 @@ void ComparisonController::buildControls()
     layout->addWidget(m_highlightBox);
     layout->addWidget(m_slider);
 
-    connect(m_highlightBox, &QCheckBox::toggled, this, &ComparisonController::setHighlightDifferences);
+    connect(m_highlightBox, &QCheckBox::toggled, this,
+            &ComparisonController::setHighlightDifferences);
     connect(m_slider, &QSlider::valueChanged, this, &ComparisonController::setHighlightValue);
 
     if (m_kind == Kind::ExtendedWindow) {
@@ -159,8 +160,7 @@ void ComparisonController::selectionDidChange()
     if (m_kind == Kind::GeneralWindow)
         return;
     const std::optional<ComparisonRow> row = extComparisonSelectionInfo();
-    emit Notifier::instance().extComparisonTableSelectionDidChange(m_table,
-                                                                   row ? &*row : nullptr);
+    emit Notifier::instance().extComparisonTableSelectionDidChange(m_table, row ? &*row : nullptr);
 }
 
 void ComparisonController::updateDiffCount()

@@ -48,9 +48,8 @@ ComparisonExportWinController::ComparisonExportWinController(QWidget* window,
         if (type.id == last)
             m_formatPopup->setCurrentIndex(m_formatPopup->count() - 1);
     }
-    connect(m_formatPopup, &QComboBox::currentIndexChanged, this, [this] {
-        Settings().setValue(prefs::kLastComparisonExportFormat, selectedFormat());
-    });
+    connect(m_formatPopup, &QComboBox::currentIndexChanged, this,
+            [this] { Settings().setValue(prefs::kLastComparisonExportFormat, selectedFormat()); });
 
     auto* form = new QFormLayout;
     form->addRow(tr("Format:"), m_formatPopup);
@@ -58,7 +57,8 @@ ComparisonExportWinController::ComparisonExportWinController(QWidget* window,
     QPushButton* exportButton = buttons->addButton(tr("Export…"), QDialogButtonBox::AcceptRole);
     exportButton->setDefault(true);
     connect(exportButton, &QPushButton::clicked, this, &ComparisonExportWinController::doExport);
-    connect(buttons, &QDialogButtonBox::rejected, this, &ComparisonExportWinController::cancelExport);
+    connect(buttons, &QDialogButtonBox::rejected, this,
+            &ComparisonExportWinController::cancelExport);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Save the comparison of the listed files as:")));
@@ -74,8 +74,8 @@ QString ComparisonExportWinController::selectedFormat() const
 void ComparisonExportWinController::doExport()
 {
     const QString id = selectedFormat();
-    const QString extension = id == QLatin1String("html") ? QStringLiteral("html")
-                                                          : QStringLiteral("csv");
+    const QString extension =
+        id == QLatin1String("html") ? QStringLiteral("html") : QStringLiteral("csv");
     auto* panel = new QFileDialog(this, tr("Export Comparison"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);

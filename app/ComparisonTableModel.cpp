@@ -58,8 +58,7 @@ QVariant ComparisonTableModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant ComparisonTableModel::headerData(int section, Qt::Orientation orientation,
-                                          int role) const
+QVariant ComparisonTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 1 || section > m_description.size())
         return {};

@@ -127,8 +127,8 @@ ComparisonTableView::ComparisonTableView(const ComparisonTableConfig& config, QW
 
     m_textColor = palette().color(QPalette::Text);
     m_highlight = m_ud.boolValue(m_config.highlightKey);
-    m_level = int(std::clamp<qint64>(m_ud.intValue(m_config.highlightLevelKey), 0,
-                                     kMaxHighlightLevel));
+    m_level =
+        int(std::clamp<qint64>(m_ud.intValue(m_config.highlightLevelKey), 0, kMaxHighlightLevel));
     m_showCoincidences = m_config.marksDifferences && m_ud.boolValue(prefs::kShowCoincidences);
     applyFont();
 
@@ -245,8 +245,8 @@ ComparisonTableView::CellColours ComparisonTableView::cellColours(int row, int c
     else
         colours.text = r->allEqual ? reducedColor() : highlightedColor();
 
-    if (m_config.marksDifferences && m_showCoincidences && !group && !r->allEqual &&
-        column >= 1 && column < r->values.size() && r->values[column] != r->coincidenceString) {
+    if (m_config.marksDifferences && m_showCoincidences && !group && !r->allEqual && column >= 1 &&
+        column < r->values.size() && r->values[column] != r->coincidenceString) {
         colours.background = diffColor();
         colours.text = selected ? text : highlightedColor();
     }

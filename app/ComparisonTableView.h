@@ -21,9 +21,9 @@ class ComparisonTableModel;
 // window has its own.
 struct ComparisonTableConfig
 {
-    QString highlightKey;     // highlighting on
-    QString highlightLevelKey; // highlight level L: equal rows drawn at opacity 1 - L/10
-    QString columnWidthKey;   // "%1" takes the file column's position, from 1
+    QString highlightKey;          // highlighting on
+    QString highlightLevelKey;     // highlight level L: equal rows drawn at opacity 1 - L/10
+    QString columnWidthKey;        // "%1" takes the file column's position, from 1
     bool marksDifferences = false; // values that differ from the most common one go red
 
     static ComparisonTableConfig extended();

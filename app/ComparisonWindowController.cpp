@@ -70,8 +70,8 @@ void ComparisonWindowController::setContent(const QList<ComparisonRow>& content,
 void ComparisonWindowController::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* exportAction = file->addAction(tr("&Export…"), this,
-                                            &ComparisonWindowController::menuExportNew);
+    QAction* exportAction =
+        file->addAction(tr("&Export…"), this, &ComparisonWindowController::menuExportNew);
     exportAction->setShortcut(QKeySequence(tr("Ctrl+E")));
     file->addSeparator();
     QAction* close = file->addAction(tr("&Close Window"), this, &QWidget::close);
@@ -91,8 +91,8 @@ void ComparisonWindowController::buildMenus()
                                &ComparisonWindowController::clickWrapLongLines);
     m_wrapOn->setData(1);
     view->addSeparator();
-    QAction* fullScreen = view->addAction(tr("&Full Screen"), this,
-                                          &ComparisonWindowController::toggleFullScreen);
+    QAction* fullScreen =
+        view->addAction(tr("&Full Screen"), this, &ComparisonWindowController::toggleFullScreen);
     fullScreen->setShortcut(QKeySequence::FullScreen);
     updateWrapActions();
 }

@@ -48,8 +48,9 @@ void MainWindowViews::attach(MainWindowController* window)
         ParameterStatisticsController::sharedInstance().prepareAndShow();
     });
     statistics->setShortcut(QKeySequence(QObject::tr("Ctrl+I")));
-    QAction* map = tools->addAction(QObject::tr("&Map"), window,
-                                    [] { MapWindowController::sharedInstance().showSharedMapWindow(); });
+    QAction* map = tools->addAction(QObject::tr("&Map"), window, [] {
+        MapWindowController::sharedInstance().showSharedMapWindow();
+    });
     map->setShortcut(QKeySequence(QObject::tr("Ctrl+Shift+M")));
     for (QAction* action : tools->actions())
         window->addAction(action);
@@ -73,8 +74,9 @@ void MainWindowViews::updateComparisonView(MainWindowController* window)
     ComparisonController* tab = WindowInfo::comparisonControllerOf(window);
     if (!tab)
         return;
-    const ComparisonResult result = ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray(
-        window->myView()->filesForComparison());
+    const ComparisonResult result =
+        ComparisonAssistant::prepareExtendedComparisonWithPerspixDataArray(
+            window->myView()->filesForComparison());
     tab->setContent(result.content, result.descr);
 }
 
@@ -91,8 +93,8 @@ bool MainWindowViews::canShowStatisticsForRow(MainWindowController* window,
         return false;
     ExtendedOutline* outline = window->myView()->outline();
     const QModelIndexList selected = outline->selectionModel()->selectedRows();
-    if (selected.size() > 1 && outline->selectionModel()->isRowSelected(clicked.row(),
-                                                                        clicked.parent()))
+    if (selected.size() > 1 &&
+        outline->selectionModel()->isRowSelected(clicked.row(), clicked.parent()))
         return false;
     const QModelIndex row = clicked.siblingAtColumn(0);
     const ExtTreeItemPtr item = outline->treeModel()->itemForIndex(row);

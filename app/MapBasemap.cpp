@@ -112,8 +112,8 @@ std::optional<MapBasemap> MapBasemap::fromData(const QByteArray& data)
         const QByteArray name = in.bytes(in.u16());
         if (!in.ok())
             return std::nullopt;
-        map.m_labels.append({mercator::sceneFromCoordinate(lat, lon), area,
-                             QString::fromUtf8(name)});
+        map.m_labels.append(
+            {mercator::sceneFromCoordinate(lat, lon), area, QString::fromUtf8(name)});
     }
     std::sort(map.m_labels.begin(), map.m_labels.end(),
               [](const Label& a, const Label& b) { return a.area > b.area; });

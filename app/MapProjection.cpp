@@ -12,8 +12,7 @@ QPointF sceneFromCoordinate(double latitude, double longitude)
     const double lat = std::clamp(latitude, -kMaxLatitude, kMaxLatitude) * std::numbers::pi / 180;
     const double x = (std::clamp(longitude, -180.0, 180.0) + 180.0) / 360.0 * kWorldSize;
     const double y =
-        (1.0 - std::log(std::tan(lat) + 1.0 / std::cos(lat)) / std::numbers::pi) / 2.0 *
-        kWorldSize;
+        (1.0 - std::log(std::tan(lat) + 1.0 / std::cos(lat)) / std::numbers::pi) / 2.0 * kWorldSize;
     return {x, y};
 }
 

@@ -101,8 +101,7 @@ void MapTileLoader::startRequests()
         if (!m_network) {
             m_network = new QNetworkAccessManager(this);
             auto* cache = new QNetworkDiskCache(m_network);
-            const QString folder =
-                QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+            const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
             cache->setCacheDirectory(QDir(folder).filePath(QStringLiteral("map-tiles")));
             cache->setMaximumCacheSize(kDiskCacheBytes);
             m_network->setCache(cache);
@@ -117,7 +116,8 @@ void MapTileLoader::startRequests()
         request.setTransferTimeout(15000);
         QNetworkReply* reply = m_network->get(request);
         m_running.insert(key);
-        connect(reply, &QNetworkReply::finished, this, [this, reply, key] { finished(reply, key); });
+        connect(reply, &QNetworkReply::finished, this,
+                [this, reply, key] { finished(reply, key); });
     }
 }
 

@@ -310,8 +310,8 @@ void MapWidget::drawTiles(QPainter* painter, const QRectF& rect)
                     if (parent.isNull())
                         continue;
                     const double part = parent.width() / double(1 << up);
-                    const QRectF source((x & ((1 << up) - 1)) * part,
-                                        (y & ((1 << up) - 1)) * part, part, part);
+                    const QRectF source((x & ((1 << up) - 1)) * part, (y & ((1 << up) - 1)) * part,
+                                        part, part);
                     painter->drawPixmap(target, parent, source);
                     break;
                 }
@@ -335,8 +335,7 @@ void MapWidget::drawScaleBar(QPainter* painter)
         return;
     const double metres = niceLength(110 * metresPerPixel);
     const double pixels = metres / metresPerPixel;
-    const QString text = metres >= 1000 ? tr("%1 km").arg(metres / 1000)
-                                        : tr("%1 m").arg(metres);
+    const QString text = metres >= 1000 ? tr("%1 km").arg(metres / 1000) : tr("%1 m").arg(metres);
     painter->save();
     painter->resetTransform();
     painter->setRenderHint(QPainter::Antialiasing, false);

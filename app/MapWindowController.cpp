@@ -25,8 +25,7 @@ namespace {
 // Tile URL templates per map type, several separated by blanks (drawn one over the other,
 // as a hybrid map's labels over its imagery), and the attribution their terms ask for.
 const QString kTilesKey[] = {QStringLiteral("mapTilesStandard"),
-                             QStringLiteral("mapTilesSatellite"),
-                             QStringLiteral("mapTilesHybrid")};
+                             QStringLiteral("mapTilesSatellite"), QStringLiteral("mapTilesHybrid")};
 const QString kAttributionKey[] = {QStringLiteral("mapTilesStandardAttribution"),
                                    QStringLiteral("mapTilesSatelliteAttribution"),
                                    QStringLiteral("mapTilesHybridAttribution")};
@@ -49,15 +48,13 @@ MapTileSource MapWindowController::tileSourceForType(int type)
         type = Standard;
     Settings ud;
     MapTileSource source;
-    const QString tiles = ud.contains(kTilesKey[type])
-                              ? ud.stringValue(kTilesKey[type])
-                              : (type == Standard ? kOsmTiles : QString());
+    const QString tiles = ud.contains(kTilesKey[type]) ? ud.stringValue(kTilesKey[type])
+                                                       : (type == Standard ? kOsmTiles : QString());
     source.urlTemplates = tiles.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    source.attribution = ud.contains(kAttributionKey[type])
-                             ? ud.stringValue(kAttributionKey[type])
-                             : (type == Standard && !ud.contains(kTilesKey[type])
-                                    ? kOsmAttribution
-                                    : QString());
+    source.attribution =
+        ud.contains(kAttributionKey[type])
+            ? ud.stringValue(kAttributionKey[type])
+            : (type == Standard && !ud.contains(kTilesKey[type]) ? kOsmAttribution : QString());
     return source;
 }
 
@@ -137,8 +134,11 @@ MapWindowController::MapWindowController()
             &MapWindowController::workerFileDidChange);
     connect(&Notifier::instance(), &Notifier::windowArrangedFilelistDidChange, this,
             &MapWindowController::arrangedFilelistDidChange);
+    // Window activation shows as a new focus window or, on some platforms only, as a new
+    // focus widget; the handler looks at the active window either way.
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
             &MapWindowController::windowDidBecomeKey);
+    connect(qApp, &QApplication::focusChanged, this, &MapWindowController::windowDidBecomeKey);
     showNoContent();
 }
 
@@ -209,8 +209,7 @@ void MapWindowController::showSharedMapWindow()
     activateWindow();
 }
 
-void MapWindowController::showSharedMapWindowAndCenterLocationDict(
-    const MapLocationRecord& record)
+void MapWindowController::showSharedMapWindowAndCenterLocationDict(const MapLocationRecord& record)
 {
     clearAndShowAllLocationsFromWindow(keyWindow());
     show();
@@ -289,7 +288,10 @@ void MapWindowController::windowDidBecomeKey()
     if (!isVisible())
         return;
     QWidget* active = QApplication::activeWindow();
-    if (!active || active == this)
+    if (!active || active == m_lastKeyWindow.data())
+        return;
+    m_lastKeyWindow = active;
+    if (active == this)
         return;
     MainWindowController* main = WindowInfo::mainWindowOf(active);
     if (!main) {

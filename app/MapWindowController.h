@@ -81,6 +81,7 @@ private:
     QComboBox* m_typeMenu;
     QCheckBox* m_onlySelected;
     QPointer<QWidget> m_lastWindow;
+    QPointer<QWidget> m_lastKeyWindow; // the active window seen last
     MapPin* m_lastAnnotation = nullptr;
     QString m_skipSelectionByFilename;
     int m_mapType = Standard;

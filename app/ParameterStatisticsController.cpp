@@ -77,6 +77,8 @@ ParameterStatisticsController::ParameterStatisticsController()
             [this](QObject*, const ComparisonRow* row) { comparisonSelectionDidChange(row); });
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
             &ParameterStatisticsController::windowDidBecomeKey);
+    connect(qApp, &QApplication::focusChanged, this,
+            &ParameterStatisticsController::windowDidBecomeKey);
 }
 
 void ParameterStatisticsController::showForNode(const QModelIndex& node, const Filelist& filelist,
@@ -218,7 +220,10 @@ void ParameterStatisticsController::windowDidBecomeKey()
     if (!isVisible())
         return;
     QWidget* window = QApplication::activeWindow();
-    if (!window || window == this)
+    if (!window || window == m_lastKeyWindow.data())
+        return;
+    m_lastKeyWindow = window;
+    if (window == this)
         return;
     if (readSelectionOf(window))
         return;

@@ -61,6 +61,7 @@ private:
     // The key window's comparison or outline selection; true when one was found.
     bool readSelectionOf(QWidget* window);
 
+    QPointer<QWidget> m_lastKeyWindow; // the active window seen last
     QList<StatisticsRow> m_rows;
     QString m_label;
     QLabel* m_title;

@@ -19,8 +19,8 @@ MainWindowController* WindowInfo::mainWindowOf(QWidget* window)
         if (auto* main = qobject_cast<MainWindowController*>(w))
             return main;
         // Only dialogs and sheets lead to the window they belong to.
-        if (!(w->windowType() == Qt::Dialog || w->windowType() == Qt::Sheet ||
-              w->isModal() || w->windowModality() != Qt::NonModal))
+        if (!(w->windowType() == Qt::Dialog || w->windowType() == Qt::Sheet || w->isModal() ||
+              w->windowModality() != Qt::NonModal))
             return nullptr;
     }
     return nullptr;

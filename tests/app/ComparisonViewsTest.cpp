@@ -2,13 +2,13 @@
 // count of the extended window, hiding an empty comparison, row heights with and without
 // wrapping, remembered column widths, copying rows and exporting.
 #include <QCheckBox>
-#include <QComboBox>
-#include <QPointer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -56,9 +56,9 @@ const QStringList kPaths = {QStringLiteral("/m/one.mp4"), QStringLiteral("/m/two
 void resetSettings()
 {
     Settings ud;
-    for (const QString& key : {prefs::kExtComparisonHighlight, prefs::kGenComparisonHighlight,
-                               prefs::kShowCoincidences, prefs::kWrapLongLines,
-                               prefs::kExtComparisonHighlightValue})
+    for (const QString& key :
+         {prefs::kExtComparisonHighlight, prefs::kGenComparisonHighlight, prefs::kShowCoincidences,
+          prefs::kWrapLongLines, prefs::kExtComparisonHighlightValue})
         ud.remove(key);
     for (int i = 1; i <= 4; ++i) {
         ud.remove(QStringLiteral("extComparisonColumnWidth%1").arg(i));
@@ -104,10 +104,10 @@ private slots:
         QColor faded = text;
         faded.setAlphaF(0.3f);
         const QList<Case> cases = {
-            {1, false, faded},        // all agree: 30% at level 7
-            {1, true, selectedText},  // selected: full strength
-            {2, false, text},         // a, a, b: full strength
-            {0, false, text},         // the header row
+            {1, false, faded},       // all agree: 30% at level 7
+            {1, true, selectedText}, // selected: full strength
+            {2, false, text},        // a, a, b: full strength
+            {0, false, text},        // the header row
         };
         for (const Case& c : cases) {
             const auto colours = table->cellColours(c.row, 1, c.selected);
@@ -310,11 +310,11 @@ private slots:
         ComparisonController view(ComparisonController::Kind::Tab);
         view.setContent(threeFiles(), kPaths);
         QList<QString> titles;
-        auto connection = connect(&Notifier::instance(),
-                                  &Notifier::extComparisonTableSelectionDidChange, this,
-                                  [&](QObject*, const ComparisonRow* r) {
-                                      titles.append(r ? r->values.first() : QStringLiteral("-"));
-                                  });
+        auto connection =
+            connect(&Notifier::instance(), &Notifier::extComparisonTableSelectionDidChange, this,
+                    [&](QObject*, const ComparisonRow* r) {
+                        titles.append(r ? r->values.first() : QStringLiteral("-"));
+                    });
         selectRow(view.table(), 2);
         view.table()->clearSelection();
         disconnect(connection);
@@ -359,8 +359,8 @@ private slots:
         const QString bad = dir.filePath(QStringLiteral("missing/folder/c.html"));
         QVERIFY(!second->exportToPath(bad, QStringLiteral("html")));
         QVERIFY(second && second->isVisible());
-        QVERIFY(second->exportToPath(dir.filePath(QStringLiteral("c.html")),
-                                     QStringLiteral("html")));
+        QVERIFY(
+            second->exportToPath(dir.filePath(QStringLiteral("c.html")), QStringLiteral("html")));
         QFile html(dir.filePath(QStringLiteral("c.html")));
         QVERIFY(html.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(html.readAll()), view.htmlExportString());

@@ -3,11 +3,11 @@
 // window's selection without selecting back, the right pin among two at one coordinate,
 // and the no-content view for a window without located files.
 #include <QComboBox>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStandardItemModel>
 #include <algorithm>
 #include <cmath>
-#include <QFile>
-#include <QStandardItemModel>
-#include <QSignalSpy>
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
@@ -74,21 +74,19 @@ private slots:
     {
         // Tests never reach the network: no tile source at all.
         Settings ud;
-        for (const QString& key : {QStringLiteral("mapTilesStandard"),
-                                   QStringLiteral("mapTilesSatellite"),
-                                   QStringLiteral("mapTilesHybrid")})
+        for (const QString& key :
+             {QStringLiteral("mapTilesStandard"), QStringLiteral("mapTilesSatellite"),
+              QStringLiteral("mapTilesHybrid")})
             ud.setValue(key, QString());
         AppController::initialize();
-        m_located = openWindow({QStringLiteral("images/DSCN0010.jpg"),
-                                QStringLiteral("images/gps-from-jpeg.heic"),
-                                QStringLiteral("media/paris.mp4"),
-                                QStringLiteral("media/Été à Paris (2).mp4"),
-                                QStringLiteral("media/sydney.mov"),
-                                QStringLiteral("media/nyc.mp4"),
-                                QStringLiteral("audio/stereo.wav")});
+        m_located = openWindow(
+            {QStringLiteral("images/DSCN0010.jpg"), QStringLiteral("images/gps-from-jpeg.heic"),
+             QStringLiteral("media/paris.mp4"), QStringLiteral("media/Été à Paris (2).mp4"),
+             QStringLiteral("media/sydney.mov"), QStringLiteral("media/nyc.mp4"),
+             QStringLiteral("audio/stereo.wav")});
         QVERIFY(m_located);
-        m_unlocated = openWindow({QStringLiteral("audio/stereo.wav"),
-                                  QStringLiteral("media/clip.webm")});
+        m_unlocated =
+            openWindow({QStringLiteral("audio/stereo.wav"), QStringLiteral("media/clip.webm")});
         QVERIFY(m_unlocated);
     }
 
@@ -116,16 +114,19 @@ private slots:
             QVERIFY2(std::abs(p.x() - c.scene.x()) < 1e-6 && std::abs(p.y() - c.scene.y()) < 1e-6,
                      qPrintable(QStringLiteral("%1,%2").arg(c.lat).arg(c.lon)));
         }
-        const auto back = mercator::coordinateFromScene(mercator::sceneFromCoordinate(-33.8688, 151.2093));
-        QVERIFY(std::abs(back.latitude + 33.8688) < 1e-9 && std::abs(back.longitude - 151.2093) < 1e-9);
+        const auto back =
+            mercator::coordinateFromScene(mercator::sceneFromCoordinate(-33.8688, 151.2093));
+        QVERIFY(std::abs(back.latitude + 33.8688) < 1e-9 &&
+                std::abs(back.longitude - 151.2093) < 1e-9);
 
         const MapBasemap& basemap = MapBasemap::shipped();
         QVERIFY(basemap.ringCount() > 1000);
         // Paris is on land, the middle of the Atlantic is not.
         QVERIFY(basemap.land().contains(mercator::sceneFromCoordinate(48.8577, 2.295)));
         QVERIFY(!basemap.land().contains(mercator::sceneFromCoordinate(30, -40)));
-        QVERIFY(std::any_of(basemap.labels().begin(), basemap.labels().end(),
-                            [](const MapBasemap::Label& l) { return l.name == QLatin1String("France"); }));
+        QVERIFY(std::any_of(
+            basemap.labels().begin(), basemap.labels().end(),
+            [](const MapBasemap::Label& l) { return l.name == QLatin1String("France"); }));
 
         // Data that is not a basemap, or is cut short, is refused.
         QFile file(QStringLiteral(":/basemap/basemap-50m.bin"));
@@ -182,9 +183,8 @@ private slots:
         const QList<MapPin*> pins = map.mapView()->pins();
         QCOMPARE(pins.size(), expected.size()); // the sound file has no location
         for (const Expected& e : expected) {
-            const auto pin = std::find_if(pins.begin(), pins.end(), [&](MapPin* p) {
-                return p->title() == e.name;
-            });
+            const auto pin = std::find_if(pins.begin(), pins.end(),
+                                          [&](MapPin* p) { return p->title() == e.name; });
             QVERIFY2(pin != pins.end(), qPrintable(e.name));
             QVERIFY2(std::abs((*pin)->latitude() - e.lat) < 1e-3 &&
                          std::abs((*pin)->longitude() - e.lon) < 1e-3,
@@ -216,7 +216,8 @@ private slots:
             changes.clear();
             const int row = rowOf(m_located, name);
             view->selectRow(row);
-            QVERIFY(apptest::waitFor([&] { return map.mapView()->selectedPin() != nullptr; }, 2000));
+            QVERIFY(
+                apptest::waitFor([&] { return map.mapView()->selectedPin() != nullptr; }, 2000));
             MapPin* selected = map.mapView()->selectedPin();
             QCOMPARE(selected->title(), name);
             QCOMPARE(map.lastAnnotation(), selected);
@@ -234,8 +235,9 @@ private slots:
 
         // The user picks a pin: its file is selected in the window.
         const QList<MapPin*> pins = map.mapView()->pins();
-        MapPin* nyc = *std::find_if(pins.begin(), pins.end(),
-                                    [](MapPin* p) { return p->title() == QLatin1String("nyc.mp4"); });
+        MapPin* nyc = *std::find_if(pins.begin(), pins.end(), [](MapPin* p) {
+            return p->title() == QLatin1String("nyc.mp4");
+        });
         nyc->setSelected(true);
         QCOMPARE(view->selectedRow(), rowOf(m_located, QStringLiteral("nyc.mp4")));
         QCOMPARE(map.mapView()->selectedPin(), nyc);

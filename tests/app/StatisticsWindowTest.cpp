@@ -83,7 +83,8 @@ private slots:
         MainView* view = m_window->myView();
         const int parisRow = [&] {
             for (int r = 0; r < view->arrangedModel()->rowCount(); ++r)
-                if (view->arrangedModel()->itemAt(r)->filename().endsWith(QLatin1String("paris.mp4")))
+                if (view->arrangedModel()->itemAt(r)->filename().endsWith(
+                        QLatin1String("paris.mp4")))
                     return r;
             return -1;
         }();
@@ -92,8 +93,8 @@ private slots:
         ExtendedOutline* outline = view->outline();
 
         // Hidden: a selection changes nothing.
-        const QModelIndex format = outlineRow(outline, QStringLiteral("Video"),
-                                              QStringLiteral("Format"));
+        const QModelIndex format =
+            outlineRow(outline, QStringLiteral("Video"), QStringLiteral("Format"));
         QVERIFY(format.isValid());
         outline->setCurrentIndex(format);
         QCOMPARE(stats.label(), QStringLiteral("Statistics"));
@@ -104,9 +105,8 @@ private slots:
         outline->setCurrentIndex(format);
         // Three films with video (AVC, AVC, VP9) and a sound file without.
         QCOMPARE(stats.label(), QStringLiteral("Video: Format\n"));
-        const QList<StatisticsRow> expected = {{QStringLiteral("Not set"), 1},
-                                               {QStringLiteral("AVC"), 2},
-                                               {QStringLiteral("VP9"), 1}};
+        const QList<StatisticsRow> expected = {
+            {QStringLiteral("Not set"), 1}, {QStringLiteral("AVC"), 2}, {QStringLiteral("VP9"), 1}};
         QCOMPARE(stats.rows(), expected);
         QCOMPARE(stats.table()->model()->rowCount(), 3);
         QCOMPARE(stats.table()->model()->index(1, 1).data().toString(), QStringLiteral("2"));
@@ -137,8 +137,7 @@ private slots:
         ComparisonController tab(ComparisonController::Kind::Tab);
         const QList<ComparisonRow> rows = {
             row({QStringLiteral("Audio")}),
-            row({QStringLiteral("Channels"), QString(), QStringLiteral("2"),
-                 QStringLiteral("2")})};
+            row({QStringLiteral("Channels"), QString(), QStringLiteral("2"), QStringLiteral("2")})};
         tab.setContent(rows, {QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")});
         ComparisonTableView* table = tab.table();
         table->selectionModel()->select(table->model()->index(1, 0),
