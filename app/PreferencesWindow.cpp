@@ -182,7 +182,8 @@ QWidget* PreferencesWindow::buildAdvancedPane()
 QString PreferencesWindow::exiftoolVersion()
 {
 #ifdef PERSPIX_HAS_TAGLINK
-    return QString::fromStdString(taglink::Taglink::version());
+    const auto version = taglink::Taglink::exiftoolVersion();
+    return version ? QString::fromStdString(*version) : QStringLiteral("?");
 #else
     return QStringLiteral("?");
 #endif

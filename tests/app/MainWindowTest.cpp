@@ -232,12 +232,15 @@ private slots:
         QVERIFY(last.isValid());
         const ExtTreeItemPtr line = lines->itemForIndex(last);
         QVERIFY(line && line->isMediaStream());
+        streams->scrollTo(last);
+        QCoreApplication::processEvents();
+        QTRY_VERIFY(streams->viewport()->rect().contains(streams->visualRect(last).center()));
         // A double-click is a press, a release and the second press.
         QTest::mouseClick(streams->viewport(), Qt::LeftButton, {},
                           streams->visualRect(last).center());
         QTest::mouseDClick(streams->viewport(), Qt::LeftButton, {},
                            streams->visualRect(last).center());
-        QCOMPARE(window->currentTab(), int(MainWindowController::ExtendedTab));
+        QTRY_COMPARE(window->currentTab(), int(MainWindowController::ExtendedTab));
         const QModelIndex selected = view->outline()->currentIndex();
         const ExtTreeItemPtr group = view->outline()->treeModel()->itemForIndex(selected);
         QVERIFY2(group, qPrintable(line->key() + QString::number(line->mediaStreamIndex())));
