@@ -1,0 +1,32 @@
+// Connects a main window to the comparison, statistics and map views: the Comparison tab's
+// content, rebuilt while the tab is shown; the commands that open the comparison windows,
+// the statistics window and the map; the outline's Statistics command.
+#pragma once
+
+#include <QModelIndex>
+
+class QMenu;
+
+namespace perspix {
+
+class ComparisonController;
+class MainWindowController;
+
+class MainWindowViews
+{
+public:
+    // Gives the window its comparison tab and its menu of views. Once, when it is built.
+    static void attach(MainWindowController* window);
+    // Builds the extended comparison of the window's files into its comparison tab.
+    static void updateComparisonView(MainWindowController* window);
+    // The Copy command on the comparison tab: its selected rows.
+    static void copyComparisonRows(MainWindowController* window);
+    // Adds the Statistics command for the clicked outline row to its context menu.
+    static void addOutlineCommands(MainWindowController* window, QMenu* menu,
+                                   const QModelIndex& clicked);
+    // The Statistics command may count the clicked row: analysis is done, the row is
+    // alone in any selection, has a value and lies no deeper than the second level.
+    static bool canShowStatisticsForRow(MainWindowController* window, const QModelIndex& clicked);
+};
+
+} // namespace perspix
