@@ -16,11 +16,23 @@
 
 namespace perspix {
 
+namespace {
+ComparisonTableConfig configForKind(ComparisonController::Kind kind)
+{
+    switch (kind) {
+    case ComparisonController::Kind::Tab:
+        return ComparisonTableConfig::tab();
+    case ComparisonController::Kind::ExtendedWindow:
+        return ComparisonTableConfig::extended();
+    case ComparisonController::Kind::GeneralWindow:
+        break;
+    }
+    return ComparisonTableConfig::general();
+}
+} // namespace
+
 ComparisonController::ComparisonController(Kind kind, QWidget* parent)
-    : QWidget(parent), m_kind(kind),
-      m_table(new ComparisonTableView(kind == Kind::GeneralWindow
-                                          ? ComparisonTableConfig::general()
-                                          : ComparisonTableConfig::extended()))
+    : QWidget(parent), m_kind(kind), m_table(new ComparisonTableView(configForKind(kind)))
 {
     buildControls();
 

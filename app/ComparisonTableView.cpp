@@ -93,6 +93,13 @@ QColor withOpacity(QColor colour, double opacity)
 }
 } // namespace
 
+ComparisonTableConfig ComparisonTableConfig::tab()
+{
+    ComparisonTableConfig config = extended();
+    config.marksDifferences = false;
+    return config;
+}
+
 ComparisonTableConfig ComparisonTableConfig::extended()
 {
     return {prefs::kExtComparisonHighlight, prefs::kExtComparisonHighlightValue,

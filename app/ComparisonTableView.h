@@ -26,6 +26,8 @@ struct ComparisonTableConfig
     QString columnWidthKey;        // "%1" takes the file column's position, from 1
     bool marksDifferences = false; // values that differ from the most common one go red
 
+    // The comparison tab: the extended comparison's settings, without the red marks.
+    static ComparisonTableConfig tab();
     static ComparisonTableConfig extended();
     static ComparisonTableConfig general();
 };

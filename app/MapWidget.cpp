@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "app/MapBasemap.h"
@@ -222,11 +223,13 @@ void MapWidget::setZoomAround(double zoom, const QPointF& scenePoint, const QPoi
 
 void MapWidget::zoomIn()
 {
+    m_framing = Framing::None;
     setZoomLevel(std::floor(zoomLevel() + 1e-6) + 1);
 }
 
 void MapWidget::zoomOut()
 {
+    m_framing = Framing::None;
     setZoomLevel(std::ceil(zoomLevel() - 1e-6) - 1);
 }
 
@@ -237,28 +240,56 @@ QRectF MapWidget::visibleSceneRect() const
 
 void MapWidget::centerOnCoordinate(double latitude, double longitude)
 {
+    m_framing = Framing::None;
     centerOn(mercator::sceneFromCoordinate(latitude, longitude));
     viewport()->update();
 }
 
 void MapWidget::showRegion(double latitude, double longitude, double metres)
 {
-    const double units = metres / mercator::metresPerSceneUnit(latitude);
-    const double side = std::max(1, std::min(viewport()->width(), viewport()->height()));
-    const QPointF centre = mercator::sceneFromCoordinate(latitude, longitude);
-    setZoomAround(std::log2(side / units), centre, viewport()->rect().center());
+    m_framing = Framing::Region;
+    m_frameLatitude = latitude;
+    m_frameLongitude = longitude;
+    m_frameMetres = metres;
+    applyFraming();
 }
 
 void MapWidget::showAllPins()
 {
+    m_framing = Framing::AllPins;
+    applyFraming();
+}
+
+void MapWidget::applyFraming()
+{
+    if (m_framing == Framing::Region) {
+        const double units = m_frameMetres / mercator::metresPerSceneUnit(m_frameLatitude);
+        const double side = std::max(1, std::min(viewport()->width(), viewport()->height()));
+        const QPointF centre = mercator::sceneFromCoordinate(m_frameLatitude, m_frameLongitude);
+        setZoomAround(std::log2(side / units), centre, viewport()->rect().center());
+        return;
+    }
+    if (m_framing != Framing::AllPins)
+        return;
     const QList<MapPin*> all = pins();
     if (all.isEmpty())
         return;
-    QRectF bounds(all.first()->pos(), QSizeF(0, 0));
-    for (MapPin* pin : all)
-        bounds = bounds.united(QRectF(pin->pos(), QSizeF(0, 0)));
+    // Bounds from the points themselves: QRectF::united() skips empty rectangles, so a
+    // union of zero-sized ones stays empty whatever the pins' spread.
+    double left = all.first()->pos().x();
+    double right = left;
+    double top = all.first()->pos().y();
+    double bottom = top;
+    for (MapPin* pin : all) {
+        left = std::min(left, pin->pos().x());
+        right = std::max(right, pin->pos().x());
+        top = std::min(top, pin->pos().y());
+        bottom = std::max(bottom, pin->pos().y());
+    }
+    const QRectF bounds(QPointF(left, top), QPointF(right, bottom));
     if (bounds.width() < 1e-9 && bounds.height() < 1e-9) {
         showRegion(all.first()->latitude(), all.first()->longitude(), kSinglePinSpan);
+        m_framing = Framing::AllPins;
         return;
     }
     // Room for the pins' heads above their points and for the overlays at the edges.
@@ -361,16 +392,26 @@ void MapWidget::wheelEvent(QWheelEvent* event)
     const double steps = event->angleDelta().y() / 120.0;
     if (steps == 0)
         return;
+    m_framing = Framing::None;
     const QPoint at = event->position().toPoint();
     setZoomAround(zoomLevel() + steps * kWheelStep, mapToScene(at), at);
     event->accept();
+}
+
+void MapWidget::mousePressEvent(QMouseEvent* event)
+{
+    // A drag pans the map: the user chose what to look at.
+    m_framing = Framing::None;
+    QGraphicsView::mousePressEvent(event);
 }
 
 void MapWidget::resizeEvent(QResizeEvent* event)
 {
     const QPointF centre = mapToScene(viewport()->rect().center());
     QGraphicsView::resizeEvent(event);
-    if (zoomLevel() < minimumZoom())
+    if (m_framing != Framing::None)
+        applyFraming();
+    else if (zoomLevel() < minimumZoom())
         setZoomAround(minimumZoom(), centre, viewport()->rect().center());
     placeOverlays();
 }

@@ -62,6 +62,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void drawTiles(QPainter* painter, const QRectF& rect);
@@ -70,6 +71,17 @@ private:
     void tilesAvailabilityChanged();
     void setZoomAround(double zoom, const QPointF& scenePoint, const QPoint& viewPoint);
     void updateAttribution();
+    // Fits the view to the framing asked for last (all pins, or a region).
+    void applyFraming();
+
+    // What the view was last asked to show. The view applies it again when its size changes
+    // (a window is laid out, or placed by the window manager, after it was asked) until the
+    // user or the program moves the map.
+    enum class Framing { None, AllPins, Region };
+    Framing m_framing = Framing::None;
+    double m_frameLatitude = 0;
+    double m_frameLongitude = 0;
+    double m_frameMetres = 0;
 
     QGraphicsScene* m_scene;
     MapTileLoader* m_tiles;

@@ -59,8 +59,9 @@ ParameterStatisticsController::ParameterStatisticsController()
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
     m_table->setWordWrap(true);
-    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The header has its sections only once the model has its columns: a resize mode set
+    // before that indexes past the header's (empty) sections.
     m_model->setHorizontalHeaderLabels({tr("Value"), tr("Count")});
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);

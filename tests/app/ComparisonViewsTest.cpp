@@ -87,6 +87,7 @@ private slots:
 
     void fadesRowsWhereAllFilesAgree()
     {
+        Settings().setValue(prefs::kShowCoincidences, true); // only the extended window marks
         ComparisonController view(ComparisonController::Kind::Tab);
         view.setContent(threeFiles(), kPaths);
         view.setHighlightDifferences(true);
@@ -251,7 +252,7 @@ private slots:
         QCOMPARE(table->rowHeight(1), standard);
 
         // Widening the column with wrapping on shortens the row again.
-        table->horizontalHeader()->resizeSection(1, 700);
+        table->horizontalHeader()->resizeSection(1, 1400);
         QVERIFY(apptest::waitFor([&] { return table->rowHeight(longRow) == standard; }, 2000));
     }
 

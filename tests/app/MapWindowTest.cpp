@@ -194,10 +194,18 @@ private slots:
                                     .arg((*pin)->longitude())));
             QCOMPARE((*pin)->mapLocationInfo().lastIndexInList, rowOf(m_located, e.name));
         }
-        // Every pin is in view after showing them all.
-        const QRectF visible = map.mapView()->visibleSceneRect();
-        for (MapPin* pin : pins)
-            QVERIFY(visible.contains(pin->pos()));
+        // Every pin is in view after showing them all, also once the window gets another
+        // size (as when it is laid out or placed after it was asked to show them).
+        for (const QSize& size : {QSize(), QSize(520, 380), QSize(1000, 700)}) {
+            if (size.isValid()) {
+                map.resize(size);
+                QVERIFY(
+                    apptest::waitFor([&] { return map.mapView()->width() == size.width(); }, 2000));
+            }
+            const QRectF visible = map.mapView()->visibleSceneRect();
+            for (MapPin* pin : pins)
+                QVERIFY2(visible.contains(pin->pos()), qPrintable(pin->title()));
+        }
     }
 
     void followsTheWindowWithoutSelectingBack()

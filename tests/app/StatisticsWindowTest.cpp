@@ -94,7 +94,7 @@ private slots:
 
         // Hidden: a selection changes nothing.
         const QModelIndex format =
-            outlineRow(outline, QStringLiteral("Video"), QStringLiteral("Format"));
+            outlineRow(outline, QStringLiteral("Video"), QStringLiteral("Format/String"));
         QVERIFY(format.isValid());
         outline->setCurrentIndex(format);
         QCOMPARE(stats.label(), QStringLiteral("Statistics"));
