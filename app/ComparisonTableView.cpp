@@ -291,6 +291,10 @@ int ComparisonTableView::rowHeightForContent(int row) const
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     option.features |= QStyleOptionViewItem::WrapText;
+    // With the grid shown a cell is drawn one pixel narrower and lower than its column and
+    // row: measure at the width it is drawn at, and leave the grid its line, or the last
+    // line of a wrapped value is cut off.
+    const int grid = showGrid() ? 1 : 0;
     const int columns = m_model->columnCount();
     for (int column = 0; column < columns; ++column) {
         if (isColumnHidden(column))
@@ -301,8 +305,8 @@ int ComparisonTableView::rowHeightForContent(int row) const
         // A header row spans the table; its title never needs a second line.
         if (m_model->isGroupRow(row))
             continue;
-        option.rect = QRect(0, 0, columnWidth(column), 100000);
-        height = std::max(height, itemDelegate()->sizeHint(option, index).height());
+        option.rect = QRect(0, 0, columnWidth(column) - grid, 100000);
+        height = std::max(height, itemDelegate()->sizeHint(option, index).height() + grid);
     }
     return height;
 }

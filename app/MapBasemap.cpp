@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QtEndian>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "app/MapProjection.h"
@@ -68,24 +69,75 @@ private:
     bool m_ok = true;
 };
 
+void addLine(QPainterPath& path, const QList<QPointF>& lonLat, double shift, bool close)
+{
+    for (qsizetype i = 0; i < lonLat.size(); ++i) {
+        // The projection keeps longitudes within the world; these may leave it on purpose.
+        const double x = (lonLat[i].x() + shift + 180.0) / 360.0 * mercator::kWorldSize;
+        const QPointF p(x, mercator::sceneFromCoordinate(lonLat[i].y(), 0).y());
+        if (i == 0)
+            path.moveTo(p);
+        else
+            path.lineTo(p);
+    }
+    if (close && !lonLat.isEmpty())
+        path.closeSubpath();
+}
+
 bool readLine(Reader& in, QPainterPath& path, bool close)
 {
     const quint32 count = in.u32();
     // Every point takes 8 bytes: a count that runs past the end is no basemap.
     if (!in.has(qsizetype(count) * 8))
         return false;
+    QList<QPointF> points; // longitude, latitude
+    points.reserve(count);
     for (quint32 i = 0; i < count; ++i) {
         const double lon = in.f32();
         const double lat = in.f32();
-        const QPointF p = mercator::sceneFromCoordinate(lat, lon);
-        if (i == 0)
-            path.moveTo(p);
-        else
-            path.lineTo(p);
+        points.append(QPointF(lon, lat));
     }
-    if (close && count > 0)
-        path.closeSubpath();
-    return in.ok();
+    if (!in.ok())
+        return false;
+
+    // A shape that crosses the antimeridian jumps from +180 to -180 and back; drawn as it
+    // stands, each jump is a line across the whole world. Such a shape is drawn with its
+    // longitudes made continuous, once as it is and once a world further, so that both
+    // edges of the map show their part. A ring that goes round the whole world (the
+    // Antarctic coast) jumps only once and is drawn as it stands.
+    QList<QPointF> unwrapped = points;
+    bool crosses = false;
+    for (qsizetype i = 1; i < unwrapped.size(); ++i) {
+        double lon = unwrapped[i].x();
+        const double previous = unwrapped[i - 1].x();
+        while (lon - previous > 180) {
+            lon -= 360;
+            crosses = true;
+        }
+        while (previous - lon > 180) {
+            lon += 360;
+            crosses = true;
+        }
+        unwrapped[i].setX(lon);
+    }
+    const bool circlesTheWorld = close && !unwrapped.isEmpty() &&
+                                 std::abs(unwrapped.last().x() - unwrapped.first().x()) > 180;
+    if (!crosses || circlesTheWorld) {
+        addLine(path, points, 0, close);
+        return true;
+    }
+    double west = unwrapped.first().x();
+    double east = west;
+    for (const QPointF& p : unwrapped) {
+        west = std::min(west, p.x());
+        east = std::max(east, p.x());
+    }
+    addLine(path, unwrapped, 0, close);
+    if (east > 180)
+        addLine(path, unwrapped, -360, close);
+    if (west < -180)
+        addLine(path, unwrapped, 360, close);
+    return true;
 }
 } // namespace
 

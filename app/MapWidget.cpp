@@ -24,7 +24,7 @@ constexpr double kOfflineMaxZoom = 10;
 // Beyond this level the outlines are not drawn at all: tiles show the land there.
 constexpr double kBasemapMaxZoom = 11;
 constexpr double kWheelStep = 0.5;
-constexpr int kFitMargin = 40;
+constexpr int kFitMargin = 56;
 constexpr double kSinglePinSpan = 1000; // metres
 
 QToolButton* zoomButton(const QString& text, const QString& tip)

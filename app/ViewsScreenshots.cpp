@@ -64,7 +64,7 @@ void selectTableRow(ComparisonTableView* table, int row)
     table->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
                                                QItemSelectionModel::Rows);
     table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-    table->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    table->scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 } // namespace
 

@@ -251,6 +251,23 @@ private slots:
         QVERIFY(table->rowHeight(longRow) > 2 * standard);
         QCOMPARE(table->rowHeight(1), standard);
 
+        // At every width each wrapped value fits in its cell as drawn: with the grid shown a
+        // cell is a pixel narrower and lower than its column and row.
+        for (int width = 60; width <= 260; ++width) {
+            table->horizontalHeader()->resizeSection(1, width);
+            table->wrappingChanged();
+            const QModelIndex index = table->model()->index(longRow, 1);
+            const QRect cell = table->visualRect(index);
+            QStyleOptionViewItem option;
+            option.initFrom(table);
+            option.font = table->font();
+            option.features = QStyleOptionViewItem::WrapText;
+            option.widget = table;
+            option.rect = QRect(0, 0, cell.width(), 100000);
+            QVERIFY2(table->itemDelegate()->sizeHint(option, index).height() <= cell.height(),
+                     qPrintable(QString::number(width)));
+        }
+
         // Widening the column with wrapping on shortens the row again.
         table->horizontalHeader()->resizeSection(1, 1400);
         QVERIFY(apptest::waitFor([&] { return table->rowHeight(longRow) == standard; }, 2000));

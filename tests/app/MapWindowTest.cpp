@@ -124,6 +124,11 @@ private slots:
         // Paris is on land, the middle of the Atlantic is not.
         QVERIFY(basemap.land().contains(mercator::sceneFromCoordinate(48.8577, 2.295)));
         QVERIFY(!basemap.land().contains(mercator::sceneFromCoordinate(30, -40)));
+        // Shapes that cross the antimeridian (Chukotka, Fiji) stay where they are and draw
+        // no band round the world at their latitude.
+        QVERIFY(basemap.land().contains(mercator::sceneFromCoordinate(66.5, -172)));
+        QVERIFY(!basemap.land().contains(mercator::sceneFromCoordinate(67.3, -26)));
+        QVERIFY(!basemap.land().contains(mercator::sceneFromCoordinate(-16.49, -100)));
         QVERIFY(std::any_of(
             basemap.labels().begin(), basemap.labels().end(),
             [](const MapBasemap::Label& l) { return l.name == QLatin1String("France"); }));
