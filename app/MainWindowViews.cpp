@@ -86,6 +86,26 @@ void MainWindowViews::copyComparisonRows(MainWindowController* window)
         tab->copyHandler(-1);
 }
 
+bool MainWindowViews::exportComparison(MainWindowController* window)
+{
+    if (!window || window->currentTab() != MainWindowController::ComparisonTab)
+        return false;
+    ComparisonController* tab = WindowInfo::comparisonControllerOf(window);
+    if (!tab || tab->content().isEmpty())
+        return false;
+    ComparisonExportWinController::openPanelForWindow(window, tab);
+    return true;
+}
+
+bool MainWindowViews::showLocationOfCurrentFile(MainWindowController* window)
+{
+    const std::optional<MapLocationRecord> record = WindowInfo::mapLocationInfo(window);
+    if (!record)
+        return false;
+    MapWindowController::sharedInstance().showSharedMapWindowAndCenterLocationDict(*record);
+    return true;
+}
+
 bool MainWindowViews::canShowStatisticsForRow(MainWindowController* window,
                                               const QModelIndex& clicked)
 {

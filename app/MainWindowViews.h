@@ -21,6 +21,13 @@ public:
     static void updateComparisonView(MainWindowController* window);
     // The Copy command on the comparison tab: its selected rows.
     static void copyComparisonRows(MainWindowController* window);
+    // The Export command while the comparison tab is shown: the comparison export sheet for
+    // the tab's comparison. False (nothing opened) on the other tabs, where the window's own
+    // export applies, or without rows to export.
+    static bool exportComparison(MainWindowController* window);
+    // A double-click on the location of the window's current file: the map, centred on it.
+    // False when the file has no location.
+    static bool showLocationOfCurrentFile(MainWindowController* window);
     // Adds the Statistics command for the clicked outline row to its context menu.
     static void addOutlineCommands(MainWindowController* window, QMenu* menu,
                                    const QModelIndex& clicked);

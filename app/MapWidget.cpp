@@ -23,6 +23,9 @@ namespace {
 constexpr double kOfflineMaxZoom = 10;
 // Beyond this level the outlines are not drawn at all: tiles show the land there.
 constexpr double kBasemapMaxZoom = 11;
+// Without tiles a view of a kilometre is plain land: a single location is shown with the
+// coasts and borders around it instead (a view of some hundreds of kilometres).
+constexpr double kOfflineRegionZoom = 6;
 constexpr double kWheelStep = 0.5;
 constexpr int kFitMargin = 56;
 constexpr double kSinglePinSpan = 1000; // metres
@@ -144,7 +147,9 @@ void MapWidget::updateAttribution()
 void MapWidget::tilesAvailabilityChanged()
 {
     updateAttribution();
-    if (zoomLevel() > maximumZoom())
+    if (m_framing != Framing::None)
+        applyFraming();
+    else if (zoomLevel() > maximumZoom())
         setZoomLevel(maximumZoom());
     viewport()->update();
 }
@@ -266,7 +271,10 @@ void MapWidget::applyFraming()
         const double units = m_frameMetres / mercator::metresPerSceneUnit(m_frameLatitude);
         const double side = std::max(1, std::min(viewport()->width(), viewport()->height()));
         const QPointF centre = mercator::sceneFromCoordinate(m_frameLatitude, m_frameLongitude);
-        setZoomAround(std::log2(side / units), centre, viewport()->rect().center());
+        double zoom = std::log2(side / units);
+        if (!tilesAvailable())
+            zoom = std::min(zoom, kOfflineRegionZoom);
+        setZoomAround(zoom, centre, viewport()->rect().center());
         return;
     }
     if (m_framing != Framing::AllPins)

@@ -14,6 +14,7 @@
 #include "app/ArrangedFilelistModel.h"
 #include "app/MainView.h"
 #include "app/MainWindowController.h"
+#include "app/MainWindowViews.h"
 #include "app/MapBasemap.h"
 #include "app/MapPin.h"
 #include "app/MapProjection.h"
@@ -164,6 +165,29 @@ private slots:
         QVERIFY(osm.attribution.contains(QLatin1String("OpenStreetMap")));
     }
 
+    void aSingleLocationShowsAboutAKilometre()
+    {
+        // A tile source that gives nothing, without any network; the view frames the
+        // location as if tiles could come.
+        MapWidget map;
+        map.setTileSource(
+            {{QStringLiteral("file:///nonexistent-perspix-tiles/{z}/{x}/{y}.png")}, {}, 19});
+        map.resize(800, 600);
+        map.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        MapPin* pin = map.addPin({-33.8688, 151.2093, QStringLiteral("/s/sydney.mov"), 0});
+        map.showAllPins();
+        const QRectF visible = map.visibleSceneRect();
+        QVERIFY(visible.contains(pin->pos()));
+        const double metres =
+            std::min(visible.width(), visible.height()) * mercator::metresPerSceneUnit(-33.8688);
+        QVERIFY2(metres > 900 && metres < 1100, qPrintable(QString::number(metres)));
+        // Once the tiles are known to be out of reach, the same location is shown offline.
+        map.setTileSource({});
+        QCOMPARE(map.zoomLevel(), 6.0);
+        QVERIFY(map.visibleSceneRect().contains(pin->pos()));
+    }
+
     void pinsForTheLocatedFiles()
     {
         MapWindowController& map = MapWindowController::sharedInstance();
@@ -256,6 +280,25 @@ private slots:
         QCOMPARE(map.mapView()->selectedPin(), nyc);
     }
 
+    void aLocationOfTheCurrentFileOpensTheMap()
+    {
+        MapWindowController& map = MapWindowController::sharedInstance();
+        map.close();
+        activate(m_located);
+        MainView* view = m_located->myView();
+        view->selectRow(rowOf(m_located, QStringLiteral("stereo.wav")));
+        QVERIFY(!MainWindowViews::showLocationOfCurrentFile(m_located));
+        QVERIFY(!map.isVisible());
+        const int row = rowOf(m_located, QStringLiteral("sydney.mov"));
+        view->selectRow(row);
+        QVERIFY(MainWindowViews::showLocationOfCurrentFile(m_located));
+        QVERIFY(map.isVisible());
+        QVERIFY(map.mapView()->selectedPin());
+        QCOMPARE(map.mapView()->selectedPin()->title(), QStringLiteral("sydney.mov"));
+        QCOMPARE(view->selectedRow(), row);
+        activate(m_located);
+    }
+
     void aPinWhoseFileMovedIsNotFollowed()
     {
         MapWindowController& map = MapWindowController::sharedInstance();
@@ -278,10 +321,11 @@ private slots:
         map.setDisplayOnlySelected(true);
         QCOMPARE(map.mapView()->pins().size(), 1);
         QCOMPARE(map.mapView()->pins().first()->title(), QStringLiteral("sydney.mov"));
-        // About a kilometre around the location, or as close as the offline map goes.
+        // Offline, a kilometre would be plain land: the view keeps the coasts and borders
+        // around the location (zoom 6, some hundreds of kilometres).
         const QRectF visible = map.mapView()->visibleSceneRect();
         QVERIFY(visible.contains(map.mapView()->pins().first()->pos()));
-        QVERIFY(visible.width() < 2.0); // scene units: under 1/128 of the world
+        QCOMPARE(map.mapView()->zoomLevel(), 6.0);
         view->selectRow(rowOf(m_located, QStringLiteral("stereo.wav")));
         QVERIFY(apptest::waitFor([&] { return map.isShowingNoContent(); }, 2000));
         map.setDisplayOnlySelected(false);

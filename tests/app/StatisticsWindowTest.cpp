@@ -11,8 +11,10 @@
 #include "app/ExtendedOutline.h"
 #include "app/MainView.h"
 #include "app/MainWindowController.h"
+#include "app/MainWindowViews.h"
 #include "app/Notifier.h"
 #include "app/ParameterStatisticsController.h"
+#include "app/WindowInfo.h"
 #include "batch/WindowWorker.h"
 
 using namespace perspix;
@@ -128,6 +130,20 @@ private slots:
         QApplication::setActiveWindow(m_window);
         stats.prepareAndShow();
         QCOMPARE(stats.rows(), expected);
+    }
+
+    void exportOnTheComparisonTab()
+    {
+        m_window->setCurrentTab(MainWindowController::ExtendedTab);
+        QVERIFY(!MainWindowViews::exportComparison(m_window)); // the window's own export
+        m_window->setCurrentTab(MainWindowController::ComparisonTab);
+        QVERIFY(MainWindowViews::exportComparison(m_window));
+        auto* sheet = m_window->findChild<ComparisonExportWinController*>();
+        QVERIFY(sheet && sheet->isVisible());
+        ComparisonController* tab = WindowInfo::comparisonControllerOf(m_window);
+        QCOMPARE(sheet->exportDelegate(), static_cast<ComparisonExportDelegate*>(tab));
+        sheet->cancelExport();
+        m_window->setCurrentTab(MainWindowController::GeneralTab);
     }
 
     void followsAComparisonRow()
