@@ -26,6 +26,7 @@
 #include "app/FilelistView.h"
 #include "app/GeneralView.h"
 #include "app/MainView.h"
+#include "app/MainWindowViews.h"
 #include "app/Notifier.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
@@ -60,6 +61,7 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
     buildActions();
     buildMenus();
     buildToolbar();
+    MainWindowViews::attach(this);
 
     // The window's life starts from the stored choices.
     m_hideUnknownFiles = m_ud.boolValue(prefs::kHideUnknownFiles);
@@ -135,6 +137,7 @@ void MainWindowController::buildContent()
                 const QModelIndex index = outline->indexAt(pos);
                 QAction* copyRows = menu.addAction(tr("Copy"));
                 copyRows->setEnabled(index.isValid() || outline->selectionModel()->hasSelection());
+                MainWindowViews::addOutlineCommands(this, &menu, index);
                 if (menu.exec(outline->viewport()->mapToGlobal(pos)) == copyRows)
                     m_view->copyExtendedRows(index);
             });
@@ -514,6 +517,8 @@ void MainWindowController::copy()
     }
     if (currentTab() == ExtendedTab)
         m_view->copyExtendedRows();
+    else if (currentTab() == ComparisonTab)
+        MainWindowViews::copyComparisonRows(this);
     else
         copyGeneralInfo();
 }
