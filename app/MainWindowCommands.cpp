@@ -24,6 +24,7 @@
 #include "app/GeneralView.h"
 #include "app/MainView.h"
 #include "app/MainWindowController.h"
+#include "app/MainWindowViews.h"
 #include "app/OpenWithMenu.h"
 #include "app/QuickLookWindow.h"
 #include "app/RevealInFileManager.h"
@@ -226,13 +227,9 @@ void MainWindowCommands::showError(const QString& text)
 
 ExportSheet* MainWindowCommands::exportFiles()
 {
-    if (m_window->currentTab() == MainWindowController::ComparisonTab) {
-        // The comparison's own export, when the comparison views provide one.
-        if (auto* own = m_window->findChild<QAction*>(QStringLiteral("comparisonExport"))) {
-            own->trigger();
-            return nullptr;
-        }
-    }
+    // On the comparison tab the comparison has an export of its own.
+    if (MainWindowViews::exportComparison(m_window))
+        return nullptr;
     if (!view()->canExportAll())
         return nullptr;
     if (auto* open = m_window->findChild<ExportSheet*>(); open && open->isVisible())
@@ -419,7 +416,11 @@ void MainWindowCommands::toggleQuickLook(const QString& path)
 
 bool MainWindowCommands::showLocation(const MapLocation& location)
 {
-    if (locationHandler() && locationHandler()(location))
+    if (locationHandler())
+        return locationHandler()(location);
+    // The map window centres the current file's location; a search in the browser when
+    // it has none to show.
+    if (MainWindowViews::showLocationOfCurrentFile(m_window))
         return true;
     return QDesktopServices::openUrl(externalMapSearchUrl(location));
 }

@@ -32,8 +32,8 @@ public:
     static MainWindowCommands* attach(MainWindowController* window);
     static MainWindowCommands* of(const MainWindowController* window);
 
-    // Where a location goes (the map window when there is one); by default a map search
-    // in the web browser. Answers whether it was shown.
+    // Where a location goes instead of the map window (or, without a location the map can
+    // show, a map search in the web browser). Answers whether it was shown.
     using LocationHandler = std::function<bool(const MapLocation&)>;
     static void setLocationHandler(LocationHandler handler);
     static QUrl externalMapSearchUrl(const MapLocation& location);

@@ -27,6 +27,7 @@
 #include "app/GeneralView.h"
 #include "app/MainView.h"
 #include "app/MainWindowCommands.h"
+#include "app/MainWindowViews.h"
 #include "app/Notifier.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
@@ -62,6 +63,7 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
     buildMenus();
     buildToolbar();
     MainWindowCommands::attach(this);
+    MainWindowViews::attach(this);
 
     // The window's life starts from the stored choices.
     m_hideUnknownFiles = m_ud.boolValue(prefs::kHideUnknownFiles);
@@ -131,6 +133,7 @@ void MainWindowController::buildContent()
                 QAction* copyRows = menu.addAction(tr("Copy"));
                 copyRows->setEnabled(index.isValid() || outline->selectionModel()->hasSelection());
                 MainWindowCommands::of(this)->addOutlineCommands(&menu, index);
+                MainWindowViews::addOutlineCommands(this, &menu, index);
                 if (menu.exec(outline->viewport()->mapToGlobal(pos)) == copyRows)
                     m_view->copyExtendedRows(index);
             });
@@ -528,6 +531,8 @@ void MainWindowController::copy()
     }
     if (currentTab() == ExtendedTab)
         m_view->copyExtendedRows();
+    else if (currentTab() == ComparisonTab)
+        MainWindowViews::copyComparisonRows(this);
     else
         copyGeneralInfo();
 }

@@ -9,6 +9,7 @@ class QWidget;
 namespace perspix {
 
 class WindowWorker;
+struct ComparisonRow;
 
 class Notifier : public QObject
 {
@@ -23,8 +24,9 @@ signals:
     void windowArrangedFilelistDidChange(QWidget* window);
     // "wrapLongLinesDidChanged": the wrap-lines setting was toggled by sender.
     void wrapLongLinesDidChanged(QObject* sender);
-    // "extComparisonTableSelectionDidChange": the selected comparison row.
-    void extComparisonTableSelectionDidChange(int row);
+    // "extComparisonTableSelectionDidChange": the selected comparison row of a table, or
+    // null without one; valid only while the signal is delivered.
+    void extComparisonTableSelectionDidChange(QObject* table, const perspix::ComparisonRow* row);
     // "advOutlineSelectionDidChange": the extended outline's selection changed; the window
     // it belongs to answers for the file list and cacher.
     void advOutlineSelectionDidChange(QObject* outline, QWidget* window);

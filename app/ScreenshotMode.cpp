@@ -14,6 +14,7 @@
 #include "app/MainView.h"
 #include "app/MainWindowController.h"
 #include "app/QuickInfoWindow.h"
+#include "app/ViewsScreenshots.h"
 #include "batch/WindowWorker.h"
 #include "model/Log.h"
 
@@ -101,6 +102,7 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
             info->close();
         }
     }
+    ok &= saveViewsScreenshots(window, dir);
     window->close();
     settle(100);
     return ok ? 0 : 1;

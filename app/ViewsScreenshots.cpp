@@ -1,0 +1,130 @@
+// Screenshots of the comparison, statistics and map views (see ViewsScreenshots.h).
+#include "app/ViewsScreenshots.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include "app/ArrangedFilelistModel.h"
+#include "app/ComparisonController.h"
+#include "app/ComparisonWindowController.h"
+#include "app/ExtTreeModel.h"
+#include "app/ExtendedOutline.h"
+#include "app/MainView.h"
+#include "app/MainWindowController.h"
+#include "app/MapPin.h"
+#include "app/MapWidget.h"
+#include "app/MapWindowController.h"
+#include "app/ParameterStatisticsController.h"
+#include "app/WindowInfo.h"
+#include "model/Log.h"
+#include "model/Settings.h"
+
+namespace perspix {
+
+namespace {
+void settle(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+bool save(QWidget* widget, const QDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    if (!widget->grab().save(path)) {
+        logLine(QStringLiteral("Failed to write %1").arg(path));
+        return false;
+    }
+    logLine(QStringLiteral("Wrote %1").arg(path));
+    return true;
+}
+
+// The first row that differs between the files and is no header, for a selection that
+// shows the marks.
+int firstDifferingRow(const QList<ComparisonRow>& rows)
+{
+    for (int r = 0; r < rows.size(); ++r)
+        if (rows[r].values.size() > 2 && !rows[r].allEqual && rows[r].coincidences > 1)
+            return r;
+    for (int r = 0; r < rows.size(); ++r)
+        if (rows[r].values.size() > 2 && !rows[r].allEqual)
+            return r;
+    return -1;
+}
+
+void selectTableRow(ComparisonTableView* table, int row)
+{
+    if (row < 0)
+        return;
+    const QModelIndex index = table->model()->index(row, 0);
+    table->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                               QItemSelectionModel::Rows);
+    table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    table->scrollTo(index, QAbstractItemView::EnsureVisible);
+}
+} // namespace
+
+bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
+{
+    bool ok = true;
+    Settings ud;
+    ud.setValue(prefs::kExtComparisonHighlight, true);
+    ud.setValue(prefs::kShowCoincidences, true);
+
+    // The comparison tab with highlighting.
+    window->setCurrentTab(MainWindowController::ComparisonTab);
+    settle(400);
+    if (ComparisonController* tab = WindowInfo::comparisonControllerOf(window)) {
+        tab->setHighlightDifferences(true);
+        selectTableRow(tab->table(), firstDifferingRow(tab->content()));
+        settle(200);
+    }
+    ok &= save(window, dir, QStringLiteral("comparison.png"));
+
+    // The extended comparison window with the marks of differing values.
+    ComparisonWindowController* ext =
+        ComparisonWindowController::prepareAndShowExtendedComparisonWithPerspixDataArray(
+            window->myView()->filesForComparison());
+    ext->resize(1100, 640);
+    settle(300);
+    const int row = firstDifferingRow(ext->controller()->content());
+    selectTableRow(ext->controller()->table(), row);
+    settle(300);
+    ok &= save(ext, dir, QStringLiteral("ext-comparison.png"));
+
+    // The statistics of that row.
+    ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
+    stats.show();
+    if (row >= 0)
+        stats.prepareForComparisonRow(&ext->controller()->content()[row]);
+    stats.resize(440, 300);
+    settle(300);
+    ok &= save(&stats, dir, QStringLiteral("statistics.png"));
+    stats.hide();
+    ext->close();
+
+    // The map with a pin per located file, offline.
+    window->setCurrentTab(MainWindowController::GeneralTab);
+    window->raise();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    settle(200);
+    MapWindowController& map = MapWindowController::sharedInstance();
+    map.resize(900, 600);
+    map.showSharedMapWindow();
+    settle(1500); // tiles that can be had arrive, or the map settles on its basemap
+    // One pin selected, as after a click, shows its file's name.
+    const QList<MapPin*> pins = map.mapView()->pins();
+    if (!pins.isEmpty())
+        pins.first()->setSelected(true);
+    settle(300);
+    ok &= save(&map, dir, QStringLiteral("map.png"));
+    map.close();
+    return ok;
+}
+
+} // namespace perspix
