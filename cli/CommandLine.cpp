@@ -33,6 +33,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.addOption({{QStringLiteral("q"), kQuiet}, QString()});
     parser.addOption({{QStringLiteral("h"), kHelp}, QString()});
     parser.addOption({kVersion, QString()});
+    addMediaCopyOptions(parser);
 
     ParseOutcome outcome;
     // The parser expects the program name first.
@@ -66,6 +67,8 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     o.binaryUnits = parser.isSet(kBinaryUnits);
     o.noCovers = parser.isSet(kNoCovers);
     o.quiet = parser.isSet(kQuiet);
+    if (!readMediaCopyOptions(parser, o.copy, &outcome.error))
+        return outcome;
     o.paths = parser.positionalArguments();
     if (o.paths.isEmpty()) {
         outcome.error = QStringLiteral("no file or folder given");
@@ -94,6 +97,9 @@ QString usageText()
         "  -q, --quiet      no progress display\n"
         "  -h, --help       show this help and exit\n"
         "  --version        show the version and exit\n"
+        "\n") +
+           mediaCopyUsage() +
+           QStringLiteral(
         "\n"
         "Options not given take their values from the settings of Perspix.\n"
         "Progress is shown on standard error when it is a terminal.\n"

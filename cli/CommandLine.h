@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "cli/MediaCopyOptions.h"
+
 namespace perspix {
 
 class Settings;
@@ -27,6 +29,7 @@ struct CliOptions
     bool binaryUnits = false;
     bool noCovers = false;
     bool quiet = false;
+    MediaCopyOptions copy; // --strip, --strip-location, --to, --extract-attachments
 };
 
 struct ParseOutcome
