@@ -13,6 +13,7 @@
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/Settings.h"
+#include "taglink/TaglinkStayOpenProcess.h"
 
 namespace perspix {
 
@@ -489,7 +490,10 @@ void DataCacher::runWorker(State& state, Worker& worker)
 
 ExiftoolFactory defaultExiftoolFactory()
 {
-    return {};
+    // One ExifTool per worker, kept for the worker's whole run and closed when it ends.
+    return []() -> ExiftoolProcessPtr {
+        return ExiftoolProcessPtr(taglink::TaglinkStayOpenProcess::init().release());
+    };
 }
 
 } // namespace perspix

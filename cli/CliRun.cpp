@@ -1,6 +1,7 @@
 // The run of perspix-cli: file list, batch engine, ordered output, progress.
 #include "cli/CliRun.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -49,13 +50,72 @@ CliRun::~CliRun()
     m_cacher.cancelThreadsAndWait();
 }
 
+std::optional<QStringList> CliRun::listedPaths()
+{
+    if (!CommandLineExport::isProjectArgument(m_options.paths))
+        return m_options.paths;
+    QStringList messages;
+    std::optional<QStringList> documents;
+    {
+        LogCapture log; // the project's own log lines explain what was wrong with it
+        documents = CommandLineExport::openProject(m_options.paths.first(), &messages);
+        for (const QString& line : log.lines())
+            m_err << "Perspix: " << line << '\n';
+    }
+    printMessages(messages);
+    return documents;
+}
+
+int CliRun::saveProjectIfAsked()
+{
+    if (m_options.saveProject.isEmpty())
+        return kExitOk;
+    QStringList filenames;
+    for (const FilelistItemPtr& item : m_items)
+        filenames.append(item->filename());
+    QStringList messages;
+    const auto status = CommandLineExport::saveProject(m_options.saveProject, filenames, &messages);
+    printMessages(messages);
+    return status == CommandLineExport::Ok ? kExitOk : kExitFailedFiles;
+}
+
+void CliRun::printMessages(const QStringList& messages)
+{
+    for (const QString& message : messages)
+        m_err << "perspix-cli: " << message << '\n';
+    m_err.flush();
+}
+
+int CliRun::exportRecords()
+{
+    m_out.flush();
+    QStringList messages;
+    CommandLineExport::Status status;
+    if (QIODevice* device = m_out.device()) {
+        status = CommandLineExport::run(exportRequest(m_options), m_records, *device, &messages);
+    } else {
+        QBuffer buffer; // a stream on a string: text formats only
+        buffer.open(QIODevice::WriteOnly);
+        status = CommandLineExport::run(exportRequest(m_options), m_records, buffer, &messages);
+        m_out << QString::fromUtf8(buffer.data());
+    }
+    printMessages(messages);
+    return status == CommandLineExport::Ok ? kExitOk : kExitFailedFiles;
+}
+
 int CliRun::exec()
 {
-    m_items = FilelistFiller::fillerWithPaths(m_options.paths).filelist();
+    const std::optional<QStringList> paths = listedPaths();
+    if (!paths)
+        return kExitFailedFiles;
+    m_items = FilelistFiller::fillerWithPaths(*paths).filelist();
     for (const FilelistItemPtr& item : m_items)
         ++m_paths[item->filename()].entries;
+    const int projectStatus = saveProjectIfAsked();
+    if (!m_options.saveProject.isEmpty() && !m_options.exporting())
+        return projectStatus;
     if (m_items.isEmpty())
-        return kExitOk;
+        return projectStatus;
 
     m_cacher.setMTMode(m_options.threads);
     m_cacher.setDelegate(this);
@@ -81,7 +141,10 @@ int CliRun::exec()
     m_log.reset();
     m_out.flush();
     m_err.flush();
-    return m_failed > 0 ? kExitFailedFiles : kExitOk;
+    int status = m_failed > 0 ? kExitFailedFiles : kExitOk;
+    if (m_options.exporting() && exportRecords() != kExitOk)
+        status = kExitFailedFiles;
+    return projectStatus != kExitOk ? projectStatus : status;
 }
 
 void CliRun::dataCacherNewObjectReady(const CacherResult& result)
@@ -138,6 +201,10 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
         ++m_failed;
         m_err << "perspix-cli: failed to analyse " << item.filename() << '\n';
         m_err.flush();
+        return;
+    }
+    if (m_options.exporting()) {
+        m_records.append({item.filename(), item.prefixedPath(), data});
         return;
     }
     const QString& shown = item.prefixedPath();

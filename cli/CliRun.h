@@ -13,6 +13,7 @@
 
 #include "batch/DataCacher.h"
 #include "cli/CommandLine.h"
+#include "model/FileRecord.h"
 
 namespace perspix {
 
@@ -47,6 +48,12 @@ private:
         PerspixDataPtr data;
     };
 
+    // The paths to analyse: the ones given, or the documents of a project given alone.
+    std::optional<QStringList> listedPaths();
+    // Saves the list as a project when asked to: the exit status so far.
+    int saveProjectIfAsked();
+    int exportRecords();
+    void printMessages(const QStringList& messages);
     void printReady();
     void printItem(const FilelistItem& item, const PerspixDataPtr& data);
     void finishIfDone();
@@ -67,7 +74,8 @@ private:
     qsizetype m_nextToPrint = 0;
     qsizetype m_answered = 0;
     qsizetype m_failed = 0;
-    qsizetype m_blocks = 0; // summaries printed
+    qsizetype m_blocks = 0;   // summaries printed
+    FileRecordList m_records; // analysed files in list order, when exporting
     bool m_done = false;
     QEventLoop m_loop;
     QElapsedTimer m_sinceDraw;

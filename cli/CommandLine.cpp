@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 
+#include "export/CommandLineExport.h"
 #include "model/Keys.h"
 #include "model/Settings.h"
 
@@ -18,6 +19,11 @@ const QString kNoCovers = QStringLiteral("no-covers");
 const QString kQuiet = QStringLiteral("quiet");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
+const QString kFormat = QStringLiteral("format");
+const QString kOutput = QStringLiteral("o");
+const QString kSeparate = QStringLiteral("separate");
+const QString kNoPrivate = QStringLiteral("no-private");
+const QString kSaveProject = QStringLiteral("save-project");
 } // namespace
 
 ParseOutcome parseCommandLine(const QStringList& arguments)
@@ -33,6 +39,11 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.addOption({{QStringLiteral("q"), kQuiet}, QString()});
     parser.addOption({{QStringLiteral("h"), kHelp}, QString()});
     parser.addOption({kVersion, QString()});
+    parser.addOption({kFormat, QString(), QStringLiteral("FMT")});
+    parser.addOption({kOutput, QString(), QStringLiteral("FILE")});
+    parser.addOption({kSeparate, QString(), QStringLiteral("DIR")});
+    parser.addOption({kNoPrivate, QString()});
+    parser.addOption({kSaveProject, QString(), QStringLiteral("FILE")});
     addMediaCopyOptions(parser);
 
     ParseOutcome outcome;
@@ -67,8 +78,33 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     o.binaryUnits = parser.isSet(kBinaryUnits);
     o.noCovers = parser.isSet(kNoCovers);
     o.quiet = parser.isSet(kQuiet);
+    o.format = parser.value(kFormat);
+    o.outputFile = parser.value(kOutput);
+    o.separateDir = parser.value(kSeparate);
+    o.noPrivate = parser.isSet(kNoPrivate);
+    o.saveProject = parser.value(kSaveProject);
+    if (parser.isSet(kFormat)) {
+        QString error;
+        if (CommandLineExport::validate(exportRequest(o), &error) != CommandLineExport::Ok) {
+            outcome.error = error;
+            return outcome;
+        }
+    } else if (parser.isSet(kOutput) || parser.isSet(kSeparate) || parser.isSet(kNoPrivate)) {
+        outcome.error = QStringLiteral("-o, --separate and --no-private go with --format");
+        return outcome;
+    }
+    if (parser.isSet(kSaveProject) && o.saveProject.isEmpty()) {
+        outcome.error = QStringLiteral("--save-project needs a file name");
+        return outcome;
+    }
     if (!readMediaCopyOptions(parser, o.copy, &outcome.error))
         return outcome;
+    if (o.copy.mode != MediaCopyOptions::Mode::None &&
+        (parser.isSet(kFormat) || parser.isSet(kSaveProject))) {
+        outcome.error = QStringLiteral("--format and --save-project do not go with --strip, "
+                                       "--strip-location or --extract-attachments");
+        return outcome;
+    }
     o.paths = parser.positionalArguments();
     if (o.paths.isEmpty()) {
         outcome.error = QStringLiteral("no file or folder given");
@@ -82,9 +118,11 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: perspix-cli [OPTIONS] PATH...\n"
+        "       perspix-cli [OPTIONS] PROJECT.perspixproj\n"
         "Analyses media files and folders (folders are expanded recursively and sorted like\n"
         "a file browser sorts names) and prints, per file, its path, a line of \"-\" and its\n"
-        "general summary.\n"
+        "general summary, or exports every analysed file in one format. A project file given\n"
+        "alone stands for the files it lists.\n"
         "\n"
         "Options:\n"
         "  --threads N      analysis threads: 1, 2, 4, 8, or 256 for one per core\n"
@@ -97,6 +135,18 @@ QString usageText()
         "  -q, --quiet      no progress display\n"
         "  -h, --help       show this help and exit\n"
         "  --version        show the version and exit\n"
+        "\n"
+        "Export:\n"
+        "  --format FMT     export every analysed file instead of the summaries; FMT is\n"
+        "                   txt, html, xml, json, csv or plist (a binary property list,\n"
+        "                   which needs -o or --separate)\n"
+        "  -o FILE          write the export to FILE instead of standard output\n"
+        "  --separate DIR   write one file per input into the existing folder DIR, named\n"
+        "                   after the input (\"clip.mov\" gives \"clip.json\", then\n"
+        "                   \"clip (1).json\" for a second clip)\n"
+        "  --no-private     leave out private file facts (folder, kind, comments, tags, ...)\n"
+        "  --save-project FILE  save the list of files as a project; without --format\n"
+        "                   nothing is analysed\n"
         "\n") +
            mediaCopyUsage() +
            QStringLiteral(
@@ -104,13 +154,24 @@ QString usageText()
         "Options not given take their values from the settings of Perspix.\n"
         "Progress is shown on standard error when it is a terminal.\n"
         "\n"
-        "Exit status: 0 when every file was analysed, 1 when at least one failed (each\n"
-        "failed path is named on standard error), 2 for a usage error.\n");
+        "Exit status of analyses and exports: 0 when every file was analysed, 1 when at\n"
+        "least one failed (each failed path is named on standard error) or an export or\n"
+        "project could not be written or read, 2 for a usage error.\n");
 }
 
 QString versionText()
 {
     return QStringLiteral("perspix-cli %1\n").arg(QStringLiteral(PERSPIX_VERSION));
+}
+
+CommandLineExport::Request exportRequest(const CliOptions& options)
+{
+    CommandLineExport::Request request;
+    request.format = options.format;
+    request.outputFile = options.outputFile;
+    request.separateDir = options.separateDir;
+    request.noPrivate = options.noPrivate;
+    return request;
 }
 
 QVariantMap analysisOptions(const CliOptions& options, const Settings& settings)

@@ -7,6 +7,7 @@
 #include <QVariantMap>
 
 #include "cli/MediaCopyOptions.h"
+#include "export/CommandLineExport.h"
 
 namespace perspix {
 
@@ -29,6 +30,17 @@ struct CliOptions
     bool binaryUnits = false;
     bool noCovers = false;
     bool quiet = false;
+    // Export instead of summaries: the format, and where the output goes (standard output
+    // when neither a file nor a folder is given).
+    QString format;
+    QString outputFile;
+    QString separateDir;
+    bool noPrivate = false;
+    // Save the list as a project file.
+    QString saveProject;
+
+    bool exporting() const { return !format.isEmpty(); }
+
     MediaCopyOptions copy; // --strip, --strip-location, --to, --extract-attachments
 };
 
@@ -44,6 +56,9 @@ struct ParseOutcome
 ParseOutcome parseCommandLine(const QStringList& arguments);
 QString usageText();
 QString versionText();
+
+// The export the options ask for.
+CommandLineExport::Request exportRequest(const CliOptions& options);
 
 // The analysis options of a run: the settings store's values, overridden by the options
 // given on the command line.

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "export/AttachmentsExtractor.h"
+#include "export/CommandLineExport.h"
 #include "filelist/FilelistFiller.h"
 #include "model/Keys.h"
 #include "model/Log.h"
@@ -46,7 +47,25 @@ int MediaCopyRun::exec()
         return kExitFailedFiles;
     }
 
-    m_items = FilelistFiller::fillerWithPaths(m_paths).filelist();
+    QStringList paths = m_paths;
+    if (CommandLineExport::isProjectArgument(m_paths)) {
+        QStringList messages;
+        std::optional<QStringList> documents;
+        {
+            LogCapture log; // the project's own log lines explain what was wrong with it
+            documents = CommandLineExport::openProject(m_paths.first(), &messages);
+            for (const QString& line : log.lines())
+                m_err << "Perspix: " << line << '\n';
+        }
+        for (const QString& message : messages)
+            m_err << "perspix-cli: " << message << '\n';
+        m_err.flush();
+        if (!documents)
+            return kExitFailedFiles;
+        paths = *documents;
+    }
+
+    m_items = FilelistFiller::fillerWithPaths(paths).filelist();
     for (const FilelistItemPtr& item : m_items)
         ++m_states[item->filename()].entries;
 

@@ -52,20 +52,20 @@ AttachmentsExtractor::~AttachmentsExtractor()
 
 bool AttachmentsExtractor::doProcessInFolderUrl(const QString& folder)
 {
-    processAll(folder, false);
+    processAll(folder);
     return true;
 }
 
 bool AttachmentsExtractor::startInFolder(const QString& folder, std::function<void()> finished)
 {
-    return m_run.start([this, folder] { processAll(folder, true); }, std::move(finished));
+    return m_run.start([this, folder] { processAll(folder); }, std::move(finished));
 }
 
-void AttachmentsExtractor::processAll(const QString& folder, bool cancellable)
+void AttachmentsExtractor::processAll(const QString& folder)
 {
     beginRun();
     for (const FileRecord& record : std::as_const(m_data)) {
-        if (cancellable && m_run.isCancelled())
+        if (m_run.isCancelled())
             break;
         if (willProcessTheFileBlock)
             willProcessTheFileBlock();

@@ -51,7 +51,10 @@ public:
     // The same on a thread of its own; `finished` follows on this object's thread. False
     // when a run is still going.
     bool startInFolder(const QString& folder, std::function<void()> finished);
+    // From any thread: the run (started or direct) stops after the file in hand and still
+    // closes its ExifTool. An extractor serves one run: startInFolder clears the flag.
     void cancel() { m_run.cancel(); }
+    bool isCancelled() const { return m_run.isCancelled(); }
     bool isRunning() const { return m_run.isRunning(); }
     void wait() { m_run.wait(); }
 
@@ -62,7 +65,7 @@ public:
     void endRun();
 
 private:
-    void processAll(const QString& folder, bool cancellable);
+    void processAll(const QString& folder);
 
     FileRecordList m_data;
     std::unique_ptr<taglink::TaglinkStayOpenProcess> m_exiftool;

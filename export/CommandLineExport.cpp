@@ -69,12 +69,8 @@ CommandLineExport::Status CommandLineExport::run(const Request& request,
     }
 
     if (!request.outputFile.isEmpty()) {
-        if (exporter.writeCompoundFile(request.outputFile) != PerspixExporter::Written) {
-            const QFileInfo target(request.outputFile);
-            const QString reason = !target.absoluteDir().exists()
-                                       ? QStringLiteral("its folder does not exist")
-                                       : (target.isDir() ? QStringLiteral("it is a folder")
-                                                         : QStringLiteral("it cannot be written"));
+        QString reason;
+        if (exporter.writeCompoundFile(request.outputFile, &reason) != PerspixExporter::Written) {
             add(messages, QStringLiteral("cannot write %1: %2").arg(request.outputFile, reason));
             return Failed;
         }

@@ -113,8 +113,6 @@ public:
     bool isUnknown() const { return m_isUnknown; }
     const std::optional<MapLocation>& mapLocation() const { return m_mapLocation; }
     const std::optional<ResultRecord>& dict() const { return m_dict; }
-    // Replaces the result record with one built elsewhere (tests, benchmarks).
-    void setDict(std::optional<ResultRecord> dict) { m_dict = std::move(dict); }
 
     // Accessors: nothing when there is no result record.
     const GeneralRecord* generalInfo() const;

@@ -47,7 +47,7 @@ std::optional<double> numberIn(const JsonValue* value)
     if (value->isNumber()) {
         d = value->asNumber().toDouble();
     } else if (value->isString()) {
-        const std::string& s = value->asString();
+        const std::string_view s = value->asString();
         const char* end = s.data() + s.size();
         const auto r = std::from_chars(s.data(), end, d);
         if (s.empty() || r.ec != std::errc() || r.ptr != end)
@@ -330,9 +330,9 @@ private:
 std::string Taglink::valueText(const JsonValue& value)
 {
     if (value.isString())
-        return value.asString();
+        return std::string(value.asString());
     if (value.isNumber())
-        return value.asNumber().text;
+        return std::string(value.asNumber().text);
     if (value.isBool())
         return value.asBool() ? "true" : "false";
     if (value.isNull())
@@ -382,7 +382,7 @@ TaglinkData Taglink::dataFromTagRecords(const std::vector<JsonObject>& records)
             else if (val->isNumber())
                 data.durationSeconds = numberIn(val);
         } else {
-            entryKey = key->asString();
+            entryKey = std::string(key->asString());
             std::replace(entryKey.begin(), entryKey.end(), ':', '.');
         }
         TagEntry entry{valueText(*val), valueText(*desc),
@@ -468,11 +468,12 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
     };
     std::vector<Attachment> attachments;
     for (const JsonMember& member : record.members()) {
-        const auto parts = split(member.key, ':');
+        const std::string_view key = member.key;
+        const auto parts = split(key, ':');
         if (parts.size() < 2 || parts.front() != "Matroska" || parts.back() != "AttachedFileData")
             continue;
         const std::string nameKey =
-            member.key.substr(0, member.key.size() - parts.back().size()) + "AttachedFileName";
+            std::string(key.substr(0, key.size() - parts.back().size())) + "AttachedFileName";
         if (const JsonValue* name = record.find(nameKey))
             attachments.push_back({valueText(*name), &member.value});
     }
@@ -482,11 +483,10 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
             continue;
         // ExifTool writes binary data as "base64:..." (the prefix names the encoding) but
         // data that is valid UTF-8 text as the text itself.
-        const std::string& value = attachment.data->asString();
-        const std::string bytes =
-            value.rfind(kBase64Prefix, 0) == 0
-                ? decodeBase64Lenient(std::string_view(value).substr(kBase64Prefix.size()))
-                : value;
+        const std::string_view value = attachment.data->asString();
+        const std::string bytes = value.substr(0, kBase64Prefix.size()) == kBase64Prefix
+                                      ? decodeBase64Lenient(value.substr(kBase64Prefix.size()))
+                                      : std::string(value);
         if (bytes.empty())
             continue;
         const std::string target = folder + "/" + safeFileName(attachment.name);

@@ -318,14 +318,14 @@ std::optional<std::vector<JsonObject>> TaglinkStayOpenProcess::imageInfo(const s
     const JsonObject& file = data->asArray()[0].asObject();
     std::vector<JsonObject> result;
     result.reserve(handler.keysOrder().size());
-    for (const std::string& key : handler.keysOrder()) {
+    for (const JsonString& key : handler.keysOrder()) {
         if (key == "SourceFile")
             continue;
         const JsonValue* tag = file.find(key);
         if (!tag || !tag->isObject())
             continue;
         JsonObject record = tag->asObject();
-        record.set("key", JsonValue(key));
+        record.set("key", JsonValue(std::string_view(key)));
         result.push_back(std::move(record));
     }
     return result;

@@ -44,13 +44,33 @@ void check(const heif_error& error)
         throw HeifFailure{QString::fromUtf8(error.message ? error.message : "")};
 }
 
-ContextPtr openContext(const QString& path)
+// libheif reads a file box by box through a stream that seeks before every read; a file
+// of ordinary size is read whole into memory instead: one call instead of thousands.
+constexpr qint64 kReadWholeLimit = 64 * 1024 * 1024;
+
+struct OpenedFile
 {
-    ContextPtr context(heif_context_alloc());
-    if (!context)
+    QByteArray bytes; // what the context reads from: destroyed after it
+    ContextPtr context;
+};
+
+OpenedFile openContext(const QString& path)
+{
+    OpenedFile opened;
+    opened.context.reset(heif_context_alloc());
+    if (!opened.context)
         throw HeifFailure{QStringLiteral("cannot allocate a context")};
-    check(heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr));
-    return context;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kReadWholeLimit) {
+        opened.bytes = file.readAll();
+        check(heif_context_read_from_memory_without_copy(
+            opened.context.get(), opened.bytes.constData(),
+            static_cast<size_t>(opened.bytes.size()), nullptr));
+        return opened;
+    }
+    check(heif_context_read_from_file(opened.context.get(), QFile::encodeName(path).constData(),
+                                      nullptr));
+    return opened;
 }
 
 HandlePtr primaryHandle(heif_context* context)
@@ -89,14 +109,15 @@ void HeifReader::initialize()
 std::unique_ptr<oEXIV2> HeifReader::read(const QString& path)
 {
     try {
-        ContextPtr context = openContext(path);
+        const OpenedFile file = openContext(path);
+        heif_context* context = file.context.get();
         std::unique_ptr<oEXIV2> adapter(new oEXIV2);
         HeifRecord heif;
         heif.format = QStringLiteral("HEIF");
         adapter->m_isImage = true;
-        heif.imageCount = heif_context_get_number_of_top_level_images(context.get());
+        heif.imageCount = heif_context_get_number_of_top_level_images(context);
 
-        HandlePtr primary = primaryHandle(context.get());
+        HandlePtr primary = primaryHandle(context);
         heif.width = heif_image_handle_get_width(primary.get());
         heif.height = heif_image_handle_get_height(primary.get());
         heif.thumbCount = heif_image_handle_get_number_of_thumbnails(primary.get());
@@ -177,8 +198,8 @@ std::unique_ptr<oEXIV2> HeifReader::read(const QString& path)
 std::optional<QImage> HeifReader::thumbnail(const QString& path, int maxEdge)
 {
     try {
-        ContextPtr context = openContext(path);
-        HandlePtr primary = primaryHandle(context.get());
+        const OpenedFile file = openContext(path);
+        HandlePtr primary = primaryHandle(file.context.get());
 
         // A stored thumbnail that is at least as large as asked for decodes far faster
         // than the full image.

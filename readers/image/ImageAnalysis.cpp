@@ -3,8 +3,8 @@
 // data (File, Image, EXIF, MakerNote, GPS, IPTC and XMP sections).
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
+#include <map>
 
 #include "model/Keys.h"
 #include "model/PerspixData.h"
@@ -92,22 +92,24 @@ QImageIOHandler::Transformations previewOrientation(const ImageDataRecord& recor
     return QImageIOHandler::TransformationNone;
 }
 
-// Sections in the order in which they were first made.
+// Sections in the order in which they were first made. A section handed out stays where
+// it is while others are made.
 class Sections
 {
 public:
     QList<FileFactEntry>& section(const QString& name)
     {
-        if (!m_entries.contains(name))
+        const auto [it, made] = m_entries.try_emplace(name);
+        if (made)
             m_order.append(name);
-        return m_entries[name];
+        return it->second;
     }
     const QStringList& order() const { return m_order; }
-    const QList<FileFactEntry> entries(const QString& name) const { return m_entries.value(name); }
+    const QList<FileFactEntry>& entries(const QString& name) const { return m_entries.at(name); }
 
 private:
     QStringList m_order;
-    QHash<QString, QList<FileFactEntry>> m_entries;
+    std::map<QString, QList<FileFactEntry>> m_entries;
 };
 
 } // namespace
@@ -343,10 +345,10 @@ std::optional<PreparedData> PerspixData::prepareExiv2Data(const oEXIV2& adapter,
         if (const auto compression = tag("Compression"))
             add(QStringLiteral("Compression"), QStringLiteral("Compression"), *compression);
         if (const auto bits = tag("BitsPerSample")) {
-            const QStringList parts =
-                bits->split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+            // "8 8 8": one sample's bits stand for all.
+            const QString first = bits->simplified().section(QLatin1Char(' '), 0, 0);
             add(QStringLiteral("ColorFormat"), QStringLiteral("Color Format"),
-                QStringLiteral("%1 bit").arg(parts.isEmpty() ? *bits : parts.first()));
+                QStringLiteral("%1 bit").arg(first.isEmpty() ? *bits : first));
         }
     }
     if (const auto orientation = exif.constFind(QStringLiteral("Exif.Image.Orientation"));
@@ -376,7 +378,7 @@ std::optional<PreparedData> PerspixData::prepareExiv2Data(const oEXIV2& adapter,
             continue;
         if (it->ifd == kIfd0) {
             if (!isStructureTag(key))
-                sections.section(keys::kSectionImage).append(exifFact(key, *it));
+                image.append(exifFact(key, *it));
         } else if (it->ifd == kIfdExif || it->ifd == kIfdGps || it->ifd == kIfdMakernote) {
             sections.section(it->ifd).append(exifFact(key, *it));
         }
@@ -462,6 +464,9 @@ void PerspixData::splitIfdItems(const QList<FileFactEntry>& entries, const QStri
                                 QStringList& exportItems)
 {
     const bool makernote = ifd == kIfdMakernote;
+    dataItems.reserve(entries.size());
+    exportItems.reserve(entries.size());
+    treeItems.reserve(entries.size());
     QStringList groups;
     QHash<QString, ExtTreeList> itemsByGroup;
     for (const FileFactEntry& entry : entries) {
@@ -481,10 +486,13 @@ void PerspixData::splitIfdItems(const QList<FileFactEntry>& entries, const QStri
             treeItems.append(item);
             continue;
         }
-        const QStringList parts = entry.key.split(QLatin1Char('.'));
-        if (parts.size() < 2)
+        // The makernote group is the key's second part: Canon in Exif.Canon.ModelID.
+        const qsizetype firstDot = entry.key.indexOf(QLatin1Char('.'));
+        if (firstDot < 0)
             continue;
-        const QString& group = parts[1];
+        const qsizetype secondDot = entry.key.indexOf(QLatin1Char('.'), firstDot + 1);
+        const QString group =
+            entry.key.mid(firstDot + 1, secondDot < 0 ? -1 : secondDot - firstDot - 1);
         if (!itemsByGroup.contains(group))
             groups.append(group);
         itemsByGroup[group].append(item);

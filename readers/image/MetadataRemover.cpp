@@ -89,7 +89,7 @@ void MetadataRemover::setMetadataParts(const QVariantMap& parts)
 
 bool MetadataRemover::doProcessInFolderUrl(const QString& folder)
 {
-    processAll(folder, false);
+    processAll(folder);
     if (m_delegate)
         m_delegate->metadataRemoverDidFinish(this, kResultFinished);
     return true;
@@ -97,17 +97,17 @@ bool MetadataRemover::doProcessInFolderUrl(const QString& folder)
 
 bool MetadataRemover::startInFolder(const QString& folder)
 {
-    return m_run.start([this, folder] { processAll(folder, true); },
+    return m_run.start([this, folder] { processAll(folder); },
                        [this] {
                            if (m_delegate)
                                m_delegate->metadataRemoverDidFinish(this, kResultFinished);
                        });
 }
 
-void MetadataRemover::processAll(const QString& folder, bool cancellable)
+void MetadataRemover::processAll(const QString& folder)
 {
     for (const FileRecord& record : std::as_const(m_data)) {
-        if (cancellable && m_run.isCancelled())
+        if (m_run.isCancelled())
             break;
         if (willProcessTheFileBlock)
             willProcessTheFileBlock();

@@ -74,8 +74,10 @@ public:
     // The same on a thread of its own; the delegate hears of the end on this object's
     // thread. False when a run is still going.
     bool startInFolder(const QString& folder);
-    // Stops a started run after the file in hand; the delegate is still told.
+    // From any thread: the run (started or direct) stops after the file in hand; the
+    // delegate is still told. A remover serves one run: startInFolder clears the flag.
     void cancel() { m_run.cancel(); }
+    bool isCancelled() const { return m_run.isCancelled(); }
     bool isRunning() const { return m_run.isRunning(); }
     void wait() { m_run.wait(); }
 
@@ -91,7 +93,7 @@ public:
                                                  bool isQuickTime);
 
 private:
-    void processAll(const QString& folder, bool cancellable);
+    void processAll(const QString& folder);
 
     FileRecordList m_data;
     oEXIV2Metadata m_metadata;

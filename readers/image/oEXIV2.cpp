@@ -2,20 +2,56 @@
 // opening means "no object", a failure inside one step is logged and the other steps run.
 #include "readers/image/oEXIV2.h"
 
+#include <mutex>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QStringDecoder>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include "model/Log.h"
 #include "readers/image/HeifReader.h"
 #include "readers/image/IccProfile.h"
 
 namespace perspix {
+
+namespace {
+// The XMP toolkit keeps global state: without a lock, two threads parsing XMP at once
+// make one of them lose its packet.
+std::recursive_mutex g_xmpToolkitLock;
+
+void lockXmpToolkit(void* data, bool lock)
+{
+    auto* mutex = static_cast<std::recursive_mutex*>(data);
+    if (lock)
+        mutex->lock();
+    else
+        mutex->unlock();
+}
+void readMetadataLocked(Exiv2::Image& image)
+{
+    // Reading decodes the XMP packet, and the toolkit is not reliable across threads
+    // even with its lock: packets were lost now and then under concurrent analyses.
+    std::lock_guard guard(g_xmpToolkitLock);
+    image.readMetadata();
+}
+} // namespace
+
+void oEXIV2::readMetadataGuarded(Exiv2::Image& image)
+{
+    readMetadataLocked(image);
+}
+
+void oEXIV2::writeMetadataGuarded(Exiv2::Image& image)
+{
+    std::lock_guard guard(g_xmpToolkitLock);
+    image.writeMetadata();
+}
 
 namespace {
 
@@ -74,14 +110,89 @@ bool isFilmType(int imageType)
     return imageType == 20 || imageType == 21 || imageType == 22 || imageType == 24;
 }
 
+// The library names a BMFF file by the major brand of its "ftyp" box: HEIF and AVIF
+// brands, Canon CR3, JPEG XL, and a generic type for everything else (MP4 and M4A films
+// and sound). Only CR3 and JPEG XL stay with this adapter; the brand is looked at before
+// the library parses every box of the file only to be turned away.
+bool isBmffLeftToOtherReaders(Exiv2::BasicIo& io)
+{
+    Exiv2::byte header[12] = {};
+    if (io.open() != 0)
+        return true;
+    const long read = io.read(header, sizeof header);
+    io.close();
+    if (read != static_cast<long>(sizeof header))
+        return true;
+    // A JPEG XL container opens with its own signature box before "ftyp".
+    const std::string first(reinterpret_cast<const char*>(header + 4), 4);
+    const std::string brand(reinterpret_cast<const char*>(header + 8), 4);
+    return first != "JXL " && brand != "crx " && brand != "jxl ";
+}
+
 Exiv2::ExifData::const_iterator findExif(const Exiv2::ExifData& exif, const char* key)
 {
     return exif.findKey(Exiv2::ExifKey(key));
 }
 
-Exiv2::ExifData::const_iterator findExif(const Exiv2::ExifData& exif, const QString& key)
+} // namespace
+
+// Exif data looked up by key. The library's own lookup compares a fresh copy of every
+// datum's key with the one asked for, and the Exif step asks for some twenty keys.
+class ExifIndex
 {
-    return exif.findKey(Exiv2::ExifKey(key.toStdString()));
+public:
+    // The first datum of each key, as the library's lookup finds it.
+    void add(std::string key, const Exiv2::Exifdatum& datum)
+    {
+        m_data.emplace(std::move(key), &datum);
+    }
+    void reserve(size_t count) { m_data.reserve(count); }
+    const Exiv2::Exifdatum* find(const std::string& key) const
+    {
+        const auto it = m_data.find(key);
+        return it == m_data.end() ? nullptr : it->second;
+    }
+    const Exiv2::Exifdatum* find(const char* key) const { return find(std::string(key)); }
+    const Exiv2::Exifdatum* find(const QString& key) const { return find(key.toStdString()); }
+
+private:
+    std::unordered_map<std::string, const Exiv2::Exifdatum*> m_data;
+};
+
+namespace {
+
+// Offsets, byte counts and blocks that other sections or steps show in their own form;
+// outside makernotes these tags are left out. A fixed table, shared by every thread.
+bool isSkippedTagName(std::string_view tagName)
+{
+    static constexpr std::string_view skipped[] = {
+        "ExifTag",         "PrintImageMatching", "MakerNote",         "StripOffsets",
+        "StripByteCounts", "XMLPacket",          "InterColorProfile", "TileOffsets",
+        "TileByteCounts",  "JPEGTables",         "DNGPrivateData",    "GPSTag",
+        "SubIFDs",
+    };
+    for (std::string_view name : skipped)
+        if (name == tagName)
+            return true;
+    return false;
+}
+
+// The datum Exiv2::lensName answers: the first of these keys that the block holds, in
+// this order (the library's own table, version 0.27). The library looks each key up by
+// comparing copies of every datum's key; the index finds them at once.
+const Exiv2::Exifdatum* lensDatum(const ExifIndex& index)
+{
+    static const char* const keys[] = {
+        "Exif.CanonCs.LensType",      "Exif.Photo.LensModel",       "Exif.NikonLd1.LensIDNumber",
+        "Exif.NikonLd2.LensIDNumber", "Exif.NikonLd3.LensIDNumber", "Exif.Pentax.LensType",
+        "Exif.PentaxDng.LensType",    "Exif.Minolta.LensID",        "Exif.SonyMinolta.LensID",
+        "Exif.Sony1.LensID",          "Exif.Sony2.LensID",          "Exif.OlympusEq.LensType",
+        "Exif.Panasonic.LensType",    "Exif.Samsung2.LensType",
+    };
+    for (const char* key : keys)
+        if (const Exiv2::Exifdatum* datum = index.find(key))
+            return datum;
+    return nullptr;
 }
 
 bool isIntegerOrUndefined(Exiv2::TypeId type)
@@ -118,7 +229,9 @@ std::unique_ptr<oEXIV2> oEXIV2::initWithFilename(const QString& path)
         // type is asked only afterwards: a TIFF-based image learns its own from the tags.
         if (!image || isFilmType(image->imageType()))
             return nullptr;
-        image->readMetadata();
+        if (image->imageType() == Exiv2::ImageType::bmff && isBmffLeftToOtherReaders(image->io()))
+            return nullptr;
+        readMetadataLocked(*image);
         if (isLeftToOtherReaders(image->mimeType()))
             return nullptr;
         std::unique_ptr<oEXIV2> adapter(new oEXIV2);
@@ -190,14 +303,31 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
     QStringList keys;
     QHash<QString, ExifEntry> entries;
     EasyAccess easy;
+    ExifIndex index;
+    index.reserve(exif.count());
     try {
+        // The library's IFD names are a few static texts: each is decoded once.
+        QList<std::pair<const char*, std::optional<QString>>> ifdNames;
+        const auto ifdName = [&ifdNames](const char* name) {
+            for (const auto& [known, text] : ifdNames)
+                if (known == name)
+                    return text;
+            ifdNames.append({name, fromLibrary(name)});
+            return ifdNames.last().second;
+        };
         for (const Exiv2::Exifdatum& datum : exif) {
+            std::string keyText = datum.key();
             const std::string tagName = datum.tagName();
-            const auto key = fromLibrary(datum.key());
-            const auto ifd = fromLibrary(datum.ifdName());
-            if (!key || !ifd || ifd->isEmpty())
+            const char* ifdText = datum.ifdName();
+            const bool skipped = ifdText && std::strcmp(ifdText, "Makernote") == 0
+                                     ? keyText == "Exif.MakerNote.Offset"
+                                     : isSkippedTagName(tagName);
+            const auto key = fromLibrary(keyText);
+            index.add(std::move(keyText), datum);
+            if (skipped)
                 continue;
-            if (skipExifTag(QString::fromLatin1(tagName.c_str()), *ifd, *key))
+            const auto ifd = ifdName(ifdText);
+            if (!key || !ifd || ifd->isEmpty())
                 continue;
             std::string labelText = datum.tagLabel();
             if (labelText.empty())
@@ -210,23 +340,25 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
             if (isIntegerOrUndefined(datum.typeId()) && size > 32 && value->size() > size)
                 value = QString::asprintf("(Binary data, %ld bytes)", size);
             // A key met twice keeps its first place and its last value.
-            if (!entries.contains(*key))
+            const auto existing = entries.find(*key);
+            if (existing == entries.end()) {
                 keys.append(*key);
-            entries.insert(*key, ExifEntry{*value, *label, *ifd});
+                entries.insert(*key, ExifEntry{*value, *label, *ifd});
+            } else {
+                *existing = ExifEntry{*value, *label, *ifd};
+            }
         }
 
-        const auto lens = Exiv2::lensName(exif);
-        if (lens != exif.end()) {
+        if (const Exiv2::Exifdatum* lens = lensDatum(index)) {
             if (auto name = fromLibrary(lens->print(&exif)))
                 easy.lensName = *name;
         }
 
-        const auto lat = findExif(exif, "Exif.GPSInfo.GPSLatitude");
-        const auto latRef = findExif(exif, "Exif.GPSInfo.GPSLatitudeRef");
-        const auto lon = findExif(exif, "Exif.GPSInfo.GPSLongitude");
-        const auto lonRef = findExif(exif, "Exif.GPSInfo.GPSLongitudeRef");
-        if (lat != exif.end() && latRef != exif.end() && lon != exif.end() &&
-            lonRef != exif.end()) {
+        const Exiv2::Exifdatum* lat = index.find("Exif.GPSInfo.GPSLatitude");
+        const Exiv2::Exifdatum* latRef = index.find("Exif.GPSInfo.GPSLatitudeRef");
+        const Exiv2::Exifdatum* lon = index.find("Exif.GPSInfo.GPSLongitude");
+        const Exiv2::Exifdatum* lonRef = index.find("Exif.GPSInfo.GPSLongitudeRef");
+        if (lat && latRef && lon && lonRef) {
             const std::string latRefText = latRef->toString();
             const std::string lonRefText = lonRef->toString();
             const char latChar = latRefText.empty() ? '\0' : latRefText[0];
@@ -255,12 +387,12 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
         }
 
         const QString mimeType = QString::fromStdString(image.mimeType());
-        const RawInfo raw = rawInfoFromExifData(exif, mimeType);
+        const RawInfo raw = rawInfoFromExifData(index, mimeType);
         m_isRaw = raw.isRaw;
         result.imageType = raw.imageType;
 
-        const auto orientation = findExif(exif, "Exif.Image.Orientation");
-        if (orientation != exif.end() && orientation->count() > 0) {
+        const Exiv2::Exifdatum* orientation = index.find("Exif.Image.Orientation");
+        if (orientation && orientation->count() > 0) {
             switch (orientation->toLong(0)) {
             case 1:
                 result.imageOrientationDegrees = QStringLiteral("0°");
@@ -281,11 +413,11 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
 
         if ((m_isRaw || mimeType == QLatin1String("image/tiff")) &&
             mimeType != QLatin1String("image/x-fuji-raf")) {
-            const QString group = primaryGroupOf(exif);
+            const QString group = primaryGroupOf(index);
             m_tiffPrimaryGroup = group;
-            const auto firstComponent = [&exif](const QString& key) -> long {
-                const auto it = findExif(exif, key);
-                return it != exif.end() && it->count() > 0 ? it->toLong(0) : 0;
+            const auto firstComponent = [&index](const QString& key) -> long {
+                const Exiv2::Exifdatum* datum = index.find(key);
+                return datum && datum->count() > 0 ? datum->toLong(0) : 0;
             };
             result.imageWidth =
                 QString::number(firstComponent(QStringLiteral("Exif.%1.ImageWidth").arg(group)));
@@ -304,26 +436,25 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
         result.easyAccess = easy;
 }
 
-QString oEXIV2::primaryGroupOf(const Exiv2::ExifData& exif)
+QString oEXIV2::primaryGroupOf(const ExifIndex& exif)
 {
     QString primary = QStringLiteral("Image");
     for (int i = 0; i <= 9; ++i) {
         const QString key = i == 0 ? QStringLiteral("Exif.Image.NewSubfileType")
                                    : QStringLiteral("Exif.SubImage%1.NewSubfileType").arg(i);
-        const auto it = findExif(exif, key);
-        if (it == exif.end() || it->count() < 1 || it->toLong(0) != 0)
+        const Exiv2::Exifdatum* datum = exif.find(key);
+        if (!datum || datum->count() < 1 || datum->toLong(0) != 0)
             continue;
-        primary = QString::fromStdString(it->groupName());
-        if (findExif(exif, QStringLiteral("Exif.%1.JPEGInterchangeFormat").arg(primary)) ==
-            exif.end())
+        primary = QString::fromStdString(datum->groupName());
+        if (!exif.find(QStringLiteral("Exif.%1.JPEGInterchangeFormat").arg(primary)))
             break;
     }
     return primary;
 }
 
-oEXIV2::RawInfo oEXIV2::rawInfoFromExifData(const Exiv2::ExifData& exif, const QString& mimeType)
+oEXIV2::RawInfo oEXIV2::rawInfoFromExifData(const ExifIndex& exif, const QString& mimeType)
 {
-    const bool dng = findExif(exif, "Exif.Image.DNGVersion") != exif.end();
+    const bool dng = exif.find("Exif.Image.DNGVersion") != nullptr;
     return rawInfoFromMimeType(mimeType, dng);
 }
 
@@ -383,17 +514,7 @@ bool oEXIV2::skipExifTag(const QString& tagName, const QString& ifd, const QStri
 {
     if (ifd == QLatin1String("Makernote"))
         return fullKey == QLatin1String("Exif.MakerNote.Offset");
-    // Offsets, byte counts and blocks that other sections or steps show in their own form.
-    static const QSet<QString> skipped = {
-        QStringLiteral("ExifTag"),           QStringLiteral("PrintImageMatching"),
-        QStringLiteral("MakerNote"),         QStringLiteral("StripOffsets"),
-        QStringLiteral("StripByteCounts"),   QStringLiteral("XMLPacket"),
-        QStringLiteral("InterColorProfile"), QStringLiteral("TileOffsets"),
-        QStringLiteral("TileByteCounts"),    QStringLiteral("JPEGTables"),
-        QStringLiteral("DNGPrivateData"),    QStringLiteral("GPSTag"),
-        QStringLiteral("SubIFDs"),
-    };
-    return skipped.contains(tagName);
+    return isSkippedTagName(tagName.toStdString());
 }
 
 QString oEXIV2::makernoteGroupName(const QString& group)
@@ -532,12 +653,20 @@ void oEXIV2::prepareColorProfile(Exiv2::Image& image, ImageDataRecord& result)
         }
         // JPEG and PNG keep their profile outside the Exif block. The MIME type decides,
         // so that a file without Exif data (and so without a format name) still shows it.
+        // Reading the metadata has already gathered a JPEG's profile segments; the
+        // structure printer would read the file a second time for the same bytes.
         const std::string mimeType = image.mimeType();
         if (icc.isEmpty() && (mimeType == "image/jpeg" || mimeType == "image/png")) {
-            std::ostringstream stream;
-            image.printStructure(stream, Exiv2::kpsIccProfile, 0);
-            const std::string bytes = stream.str();
-            icc = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            if (image.iccProfileDefined()) {
+                const Exiv2::DataBuf* profile = image.iccProfile();
+                icc = QByteArray(reinterpret_cast<const char*>(profile->pData_),
+                                 static_cast<qsizetype>(profile->size_));
+            } else if (mimeType == "image/png") {
+                std::ostringstream stream;
+                image.printStructure(stream, Exiv2::kpsIccProfile, 0);
+                const std::string bytes = stream.str();
+                icc = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            }
         }
         if (!icc.isEmpty())
             prepareColorProfileWithData(icc, result);
@@ -621,7 +750,7 @@ oEXIV2::BlockResult oEXIV2::prepareExifFromMemory(const QByteArray& tiff, ImageD
         std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(bytes, size).release());
         if (!image)
             return BlockResult::NotRecognised;
-        image->readMetadata();
+        readMetadataLocked(*image);
         prepareExif(*image, result);
         return BlockResult::Decoded;
     } catch (...) {
@@ -639,7 +768,7 @@ oEXIV2::BlockResult oEXIV2::prepareXmpFromMemory(const QByteArray& packet, Image
         std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(bytes, size).release());
         if (!image)
             return BlockResult::NotRecognised;
-        image->readMetadata();
+        readMetadataLocked(*image);
         prepareXmp(*image, result);
         return BlockResult::Decoded;
     } catch (...) {
@@ -662,7 +791,7 @@ void oEXIV2::setupLibrary()
 
 void oEXIV2::initializeXmpParser()
 {
-    Exiv2::XmpParser::initialize();
+    Exiv2::XmpParser::initialize(lockXmpToolkit, &g_xmpToolkitLock);
     try {
         Exiv2::XmpProperties::registerNs("http://ns.apple.com/faceinfo/1.0/", "apple-fi");
     } catch (const Exiv2::AnyError& e) {
@@ -679,7 +808,7 @@ bool oEXIV2::savePreviewsOfFile(const QString& file, const QString& folder, QStr
         image = openImage(file);
         if (!image)
             return false;
-        image->readMetadata();
+        readMetadataLocked(*image);
     } catch (...) {
         return false;
     }
@@ -720,7 +849,7 @@ std::optional<QString> oEXIV2::outputOnFile(const QString& path)
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
             return std::nullopt;
-        image->readMetadata();
+        readMetadataLocked(*image);
         const auto text = [](const std::string& s) { return fromLibrary(s).value_or(QString()); };
         QStringList lines;
         const Exiv2::ExifData& exif = image->exifData();
@@ -767,7 +896,7 @@ std::optional<QString> oEXIV2::structureOfFile(const QString& path)
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
             return std::nullopt;
-        image->readMetadata();
+        readMetadataLocked(*image);
         std::ostringstream stream;
         image->printStructure(stream, Exiv2::kpsRecursive, 0);
         return QString::fromUtf8(stream.str());
@@ -786,7 +915,7 @@ std::optional<QString> oEXIV2::rawXmpOfFile(const QString& path)
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
             return std::nullopt;
-        image->readMetadata();
+        readMetadataLocked(*image);
         return QString::fromUtf8(image->xmpPacket());
     } catch (const Exiv2::AnyError& e) {
         return QStringLiteral("Exiv2 exception: %1").arg(exivMessage(e));

@@ -14,10 +14,11 @@
 
 namespace Exiv2 {
 class Image;
-class ExifData;
 } // namespace Exiv2
 
 namespace perspix {
+
+class ExifIndex;
 
 struct ExifEntry
 {
@@ -174,8 +175,12 @@ private:
     void prepareColorProfile(Exiv2::Image& image, ImageDataRecord& result);
     static void prepareColorProfileWithData(const QByteArray& icc, ImageDataRecord& result);
     void prepareThumbnails(Exiv2::Image& image, ImageDataRecord& result);
-    static RawInfo rawInfoFromExifData(const Exiv2::ExifData& exif, const QString& mimeType);
-    static QString primaryGroupOf(const Exiv2::ExifData& exif);
+    static RawInfo rawInfoFromExifData(const ExifIndex& exif, const QString& mimeType);
+    static QString primaryGroupOf(const ExifIndex& exif);
+    // Reading and writing go through the XMP toolkit, whose global state takes one thread
+    // at a time.
+    static void readMetadataGuarded(Exiv2::Image& image);
+    static void writeMetadataGuarded(Exiv2::Image& image);
 
     // Metadata blocks of a HEIF file, handed over as bytes.
     enum class BlockResult { Decoded, NotRecognised, Failed };

@@ -43,7 +43,7 @@ bool oEXIV2::removeMetadata(const oEXIV2Metadata& parts, const QString& path)
             Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString()).release());
         if (!image)
             return false;
-        image->readMetadata();
+        readMetadataGuarded(*image);
 
         Exiv2::ExifData& exif = image->exifData();
         std::vector<std::string> exifKeys;
@@ -61,7 +61,8 @@ bool oEXIV2::removeMetadata(const oEXIV2Metadata& parts, const QString& path)
             if (parts.gps)
                 collectByIfd(exif, "GPSInfo", "Exif.GPSInfo.GPSVersionID", exifKeys);
             // Raw converters read the maker's notes to develop a raw file: raw files keep them.
-            if (parts.makernote && !rawInfoFromExifData(exif, mimeType).isRaw) {
+            const bool dng = exif.findKey(Exiv2::ExifKey("Exif.Image.DNGVersion")) != exif.end();
+            if (parts.makernote && !rawInfoFromMimeType(mimeType, dng).isRaw) {
                 exifKeys.insert(exifKeys.end(), std::begin(kMakerNoteKeys),
                                 std::end(kMakerNoteKeys));
                 collectByIfd(exif, "Makernote", "", exifKeys);
@@ -102,7 +103,7 @@ bool oEXIV2::removeMetadata(const oEXIV2Metadata& parts, const QString& path)
             changed = true;
         }
         if (changed)
-            image->writeMetadata();
+            writeMetadataGuarded(*image);
         return true;
     } catch (const std::exception& e) {
         logLine(QStringLiteral("exception in removeMetadata(): %1, file: %2")

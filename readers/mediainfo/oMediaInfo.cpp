@@ -19,6 +19,7 @@
 #include <cwchar>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "model/Log.h"
 

@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <cstddef>
 #include <optional>
-#include <vector>
 
 namespace perspix {
 

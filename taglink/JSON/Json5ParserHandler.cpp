@@ -37,12 +37,12 @@ void Json5ParserHandler::addValue(JsonValue value)
 
 void Json5ParserHandler::parserFoundObjectStart()
 {
-    openContainer(JsonValue(JsonObject()));
+    openContainer(JsonValue(JsonObject(m_arena.get())));
 }
 
 void Json5ParserHandler::parserFoundArrayStart()
 {
-    openContainer(JsonValue(JsonArray()));
+    openContainer(JsonValue(JsonArray(m_arena.get())));
 }
 
 void Json5ParserHandler::parserFoundObjectEnd()
@@ -81,7 +81,7 @@ void Json5ParserHandler::parserFoundNumber(JsonNumber number)
 
 void Json5ParserHandler::parserFoundString(std::string_view string)
 {
-    addValue(JsonValue(string));
+    addValue(JsonValue(string, m_arena.get()));
 }
 
 void Json5ParserHandler::parserFoundError(const JsonError& error)

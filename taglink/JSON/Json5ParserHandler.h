@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,18 +28,20 @@ public:
     void parserFoundString(std::string_view string) override;
     void parserFoundError(const JsonError& error) override;
 
-    // The root list or record; absent until the first "[" or "{".
+    // The root list or record; absent until the first "[" or "{". It lives in the
+    // handler's arena: copy what must outlive the handler.
     const std::optional<JsonValue>& data() const { return m_data; }
-    std::optional<JsonValue>& data() { return m_data; }
-    const std::vector<std::string>& keysOrder() const { return m_keysOrder; }
-    std::vector<std::string>& keysOrder() { return m_keysOrder; }
+    const std::pmr::vector<JsonString>& keysOrder() const { return m_keysOrder; }
 
 private:
     void openContainer(JsonValue container);
     void addValue(JsonValue value);
 
+    // Declared first: everything below is built in it and goes before it.
+    std::unique_ptr<std::pmr::monotonic_buffer_resource> m_arena =
+        std::make_unique<std::pmr::monotonic_buffer_resource>();
     std::optional<JsonValue> m_data;
-    std::vector<std::string> m_keysOrder;
+    std::pmr::vector<JsonString> m_keysOrder{m_arena.get()};
     JsonValue* m_current = nullptr;
     std::vector<JsonValue*> m_enclosing;
     std::int64_t m_level = -1;

@@ -35,10 +35,10 @@ bool isString(JsonToken token)
 }
 
 // strtod in the "C" locale: the program's locale may use a decimal comma.
-double cLocaleStrtod(const std::string& text)
+double cLocaleStrtod(const char* text)
 {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return strtod_l(text.c_str(), nullptr, cLocale);
+    return strtod_l(text, nullptr, cLocale);
 }
 
 } // namespace
@@ -151,7 +151,8 @@ void JsonStreamParser::handleNumber(JsonToken token, const char* bytes, std::siz
         number.kind = JsonNumber::Kind::Real;
         const auto r = std::from_chars(bytes, end, number.d);
         if (r.ec != std::errc())
-            number.d = cLocaleStrtod(number.text); // overflow and underflow as strtod gives them
+            number.d =
+                cLocaleStrtod(number.text.c_str()); // overflow and underflow as strtod gives them
     }
     m_delegate->parserFoundNumber(std::move(number));
 }
@@ -159,8 +160,14 @@ void JsonStreamParser::handleNumber(JsonToken token, const char* bytes, std::siz
 JsonParserStatus JsonStreamParser::parse(std::string_view bytes)
 {
     m_tokeniser.appendData(bytes);
-    if (m_stopped)
-        return JsonParserStatus::Stopped;
+    const JsonParserStatus status = m_stopped ? JsonParserStatus::Stopped : parseTokens();
+    // The caller's bytes are read in place; what a later call continues must be kept.
+    m_tokeniser.keepUnconsumed();
+    return status;
+}
+
+JsonParserStatus JsonStreamParser::parseTokens()
+{
     for (;;) {
         if (m_state == State::Error)
             return JsonParserStatus::Error;

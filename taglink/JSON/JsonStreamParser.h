@@ -52,6 +52,7 @@ public:
     static const char* stateName(State state);
 
 private:
+    JsonParserStatus parseTokens();
     bool accepts(JsonToken token) const;
     // The state after a value (scalar or closed container) in the current state.
     void valueDone(bool containerClosed);

@@ -114,12 +114,35 @@ const char* jsonTokenName(JsonToken token)
 
 void JsonStreamTokeniser::appendData(std::string_view bytes)
 {
-    if (m_index > 0) {
-        m_buffer.erase(0, m_index);
-        m_offset += m_index;
-        m_index = 0;
+    m_offset += m_index;
+    if (m_index >= m_size) {
+        m_buffer.clear();
+        m_data = bytes.data();
+        m_size = bytes.size();
+        m_external = true;
+    } else {
+        if (m_external)
+            m_buffer.assign(m_data + m_index, m_size - m_index);
+        else
+            m_buffer.erase(0, m_index);
+        m_buffer.append(bytes);
+        m_data = m_buffer.data();
+        m_size = m_buffer.size();
+        m_external = false;
     }
-    m_buffer.append(bytes);
+    m_index = 0;
+}
+
+void JsonStreamTokeniser::keepUnconsumed()
+{
+    if (!m_external)
+        return;
+    m_buffer.assign(m_data + m_index, m_size - m_index);
+    m_offset += m_index;
+    m_index = 0;
+    m_data = m_buffer.data();
+    m_size = m_buffer.size();
+    m_external = false;
 }
 
 JsonToken JsonStreamTokeniser::fail(std::string message)
@@ -135,8 +158,8 @@ JsonToken JsonStreamTokeniser::failAt(std::size_t position, std::string message)
 
 JsonToken JsonStreamTokeniser::getToken(const char** token, std::size_t* length)
 {
-    const std::size_t size = m_buffer.size();
-    const char* bytes = m_buffer.data();
+    const std::size_t size = m_size;
+    const char* bytes = m_data;
     while (m_index < size) {
         const char c = bytes[m_index];
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
@@ -203,9 +226,9 @@ JsonToken JsonStreamTokeniser::getToken(const char** token, std::size_t* length)
 
 JsonToken JsonStreamTokeniser::literalToken(std::string_view word, JsonToken kind)
 {
-    if (m_buffer.size() - m_index < word.size())
+    if (m_size - m_index < word.size())
         return JsonToken::None;
-    if (std::string_view(m_buffer).substr(m_index, word.size()) != word) {
+    if (std::string_view(m_data, m_size).substr(m_index, word.size()) != word) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "Expected '%s' after initial '%.1s'",
                       std::string(word).c_str(), word.data());
@@ -218,8 +241,8 @@ JsonToken JsonStreamTokeniser::literalToken(std::string_view word, JsonToken kin
 JsonToken JsonStreamTokeniser::numberToken(const char** token, std::size_t* length)
 {
     const std::size_t start = m_index;
-    const std::size_t size = m_buffer.size();
-    const auto at = [this](std::size_t i) { return static_cast<unsigned char>(m_buffer[i]); };
+    const std::size_t size = m_size;
+    const auto at = [this](std::size_t i) { return static_cast<unsigned char>(m_data[i]); };
     std::size_t i = start;
     if (at(i) == '-') {
         ++i;
@@ -279,7 +302,7 @@ JsonToken JsonStreamTokeniser::numberToken(const char** token, std::size_t* leng
         }
     }
     m_index = i;
-    *token = m_buffer.data() + start;
+    *token = m_data + start;
     *length = i - start;
     return real ? JsonToken::Real : JsonToken::Integer;
 }
@@ -287,8 +310,8 @@ JsonToken JsonStreamTokeniser::numberToken(const char** token, std::size_t* leng
 JsonToken JsonStreamTokeniser::stringToken(const char** token, std::size_t* length)
 {
     const std::size_t contents = m_index + 1;
-    const std::size_t size = m_buffer.size();
-    const auto* bytes = reinterpret_cast<const unsigned char*>(m_buffer.data());
+    const std::size_t size = m_size;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(m_data);
     JsonToken kind = JsonToken::String;
     m_index = contents;
     for (;;) {
@@ -300,7 +323,7 @@ JsonToken JsonStreamTokeniser::stringToken(const char** token, std::size_t* leng
             return JsonToken::None;
         const unsigned char c = bytes[i];
         if (c == '"') {
-            *token = m_buffer.data() + contents;
+            *token = m_data + contents;
             *length = i - contents;
             m_index = i + 1;
             return kind;
@@ -321,8 +344,8 @@ JsonToken JsonStreamTokeniser::stringToken(const char** token, std::size_t* leng
 
 JsonToken JsonStreamTokeniser::escape()
 {
-    const std::size_t size = m_buffer.size();
-    const auto at = [this](std::size_t i) { return static_cast<unsigned char>(m_buffer[i]); };
+    const std::size_t size = m_size;
+    const auto at = [this](std::size_t i) { return static_cast<unsigned char>(m_data[i]); };
     std::size_t i = m_index + 1;
     if (i >= size)
         return JsonToken::None;
@@ -387,8 +410,8 @@ JsonToken JsonStreamTokeniser::escape()
 
 JsonToken JsonStreamTokeniser::utf8Character()
 {
-    const std::size_t size = m_buffer.size();
-    const auto at = [this](std::size_t i) { return static_cast<unsigned char>(m_buffer[i]); };
+    const std::size_t size = m_size;
+    const auto at = [this](std::size_t i) { return static_cast<unsigned char>(m_data[i]); };
     const std::size_t lead = m_index;
     const unsigned char c = at(lead);
     if (isContinuation(c))

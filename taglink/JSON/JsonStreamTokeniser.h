@@ -34,8 +34,12 @@ const char* jsonTokenName(JsonToken token);
 class JsonStreamTokeniser
 {
 public:
-    // Drops the bytes already consumed, then appends the new ones.
+    // Drops the bytes already consumed, then appends the new ones. When everything before
+    // has been consumed the bytes are read where they are, without a copy, until
+    // keepUnconsumed() is called; they must stay valid until then.
     void appendData(std::string_view bytes);
+    // Copies the bytes not consumed yet into the tokeniser's own buffer.
+    void keepUnconsumed();
 
     // The next token. For strings, `token` points at the contents between the quotes;
     // for numbers and the other tokens at the token's bytes. Valid until the next append.
@@ -61,6 +65,10 @@ private:
     JsonToken failAt(std::size_t position, std::string message);
 
     std::string m_buffer;
+    // The bytes being read: m_buffer's, or the caller's.
+    const char* m_data = nullptr;
+    std::size_t m_size = 0;
+    bool m_external = false;
     std::size_t m_index = 0;
     std::uint64_t m_offset = 0;
     std::string m_error;

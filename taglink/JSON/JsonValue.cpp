@@ -2,14 +2,15 @@
 #include "taglink/JSON/JsonValue.h"
 
 #include <cstdio>
+#include <functional>
 
 namespace taglink {
 
 namespace {
 // Records up to this size are searched linearly; larger ones get a hash index.
-constexpr std::size_t kLinearSearchLimit = 12;
+constexpr std::size_t kLinearSearchLimit = 8;
 
-void appendEscaped(std::string& out, const std::string& s)
+void appendEscaped(std::string& out, std::string_view s)
 {
     out += '"';
     for (const char c : s) {
@@ -106,18 +107,13 @@ bool JsonNumber::operator==(const JsonNumber& other) const
     return d == other.d;
 }
 
-JsonObject::JsonObject() = default;
-JsonObject::JsonObject(const JsonObject& other) : m_members(other.m_members) {}
-JsonObject::JsonObject(JsonObject&& other) noexcept = default;
-JsonObject& JsonObject::operator=(const JsonObject& other)
+JsonObject::JsonObject(std::pmr::memory_resource* resource) : m_members(resource), m_slots(resource)
 {
-    if (this != &other) {
-        m_members = other.m_members;
-        m_index.reset();
-    }
-    return *this;
 }
-JsonObject& JsonObject::operator=(JsonObject&& other) noexcept = default;
+JsonObject::JsonObject(const JsonObject& other) = default;
+JsonObject::JsonObject(JsonObject&& other) noexcept = default;
+JsonObject& JsonObject::operator=(const JsonObject& other) = default;
+JsonObject& JsonObject::operator=(JsonObject&& other) = default;
 JsonObject::~JsonObject() = default;
 
 std::size_t JsonObject::size() const
@@ -125,51 +121,80 @@ std::size_t JsonObject::size() const
     return m_members.size();
 }
 
-void JsonObject::buildIndex() const
+void JsonObject::addToIndex(std::size_t member, std::size_t hash)
 {
-    m_index = std::make_unique<std::unordered_map<std::string, std::size_t>>();
-    m_index->reserve(m_members.size() * 2);
-    for (std::size_t i = 0; i < m_members.size(); ++i)
-        m_index->emplace(m_members[i].key, i);
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = hash & mask;
+    while (m_slots[slot] != 0)
+        slot = (slot + 1) & mask;
+    m_slots[slot] = static_cast<std::uint32_t>(member + 1);
 }
 
-std::ptrdiff_t JsonObject::indexOf(std::string_view key) const
+void JsonObject::rebuildIndex(std::size_t slots)
 {
-    if (m_members.size() <= kLinearSearchLimit) {
+    m_slots.assign(slots, 0);
+    for (std::size_t i = 0; i < m_members.size(); ++i)
+        addToIndex(i, std::hash<std::string_view>{}(m_members[i].key));
+}
+
+std::ptrdiff_t JsonObject::indexOf(std::string_view key, std::size_t hash) const
+{
+    if (m_slots.empty()) {
         for (std::size_t i = 0; i < m_members.size(); ++i)
             if (m_members[i].key == key)
                 return static_cast<std::ptrdiff_t>(i);
         return -1;
     }
-    if (!m_index)
-        buildIndex();
-    const auto it = m_index->find(std::string(key));
-    return it == m_index->end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = hash & mask;
+    while (const std::uint32_t entry = m_slots[slot]) {
+        if (m_members[entry - 1].key == key)
+            return static_cast<std::ptrdiff_t>(entry - 1);
+        slot = (slot + 1) & mask;
+    }
+    return -1;
 }
 
 JsonValue& JsonObject::set(std::string_view key, JsonValue value)
 {
-    const std::ptrdiff_t at = indexOf(key);
+    // Small records are searched without hashing.
+    const std::size_t hash =
+        m_members.size() >= kLinearSearchLimit ? std::hash<std::string_view>{}(key) : 0;
+    const std::ptrdiff_t at = indexOf(key, hash);
     if (at >= 0) {
         JsonValue& slot = m_members[static_cast<std::size_t>(at)].value;
         slot = std::move(value);
         return slot;
     }
-    m_members.push_back(JsonMember{std::string(key), std::move(value)});
-    if (m_index)
-        m_index->emplace(m_members.back().key, m_members.size() - 1);
+    if (m_members.empty())
+        m_members.reserve(4); // the usual size of a tag's record
+    m_members.push_back(JsonMember{JsonString(key, m_members.get_allocator()), std::move(value)});
+    const std::size_t count = m_members.size();
+    if (count > kLinearSearchLimit) {
+        // At most half full, so that probes stay short.
+        if (m_slots.size() < count * 2) {
+            std::size_t slots = 64;
+            while (slots < count * 4)
+                slots *= 2;
+            rebuildIndex(slots);
+        } else {
+            addToIndex(count - 1, hash);
+        }
+    }
     return m_members.back().value;
 }
 
 const JsonValue* JsonObject::find(std::string_view key) const
 {
-    const std::ptrdiff_t at = indexOf(key);
+    const std::ptrdiff_t at =
+        indexOf(key, m_slots.empty() ? 0 : std::hash<std::string_view>{}(key));
     return at < 0 ? nullptr : &m_members[static_cast<std::size_t>(at)].value;
 }
 
 JsonValue* JsonObject::find(std::string_view key)
 {
-    const std::ptrdiff_t at = indexOf(key);
+    const std::ptrdiff_t at =
+        indexOf(key, m_slots.empty() ? 0 : std::hash<std::string_view>{}(key));
     return at < 0 ? nullptr : &m_members[static_cast<std::size_t>(at)].value;
 }
 

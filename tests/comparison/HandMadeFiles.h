@@ -47,9 +47,7 @@ inline PerspixDataPtr handMadeFile(const QString& path, const QList<Section>& se
     }
     for (const Line& line : lines)
         result.general.streams.append(ExtTreeItem::itemWithName(line.name, line.value));
-    auto file = std::make_shared<PerspixData>(path);
-    file->setDict(result);
-    return file;
+    return std::make_shared<PerspixData>(path, result);
 }
 
 // One line per row: "== title" for a header, otherwise the title and the values separated

@@ -98,12 +98,3 @@ TEST(FileHash, UnreadableFileGivesNothing)
         GTEST_SKIP() << "running with rights that read any file";
     EXPECT_FALSE(FileHash::sha1HashOfFileAtPath(path));
 }
-
-TEST(FileHash, LinksGiveTheTargetsDigest)
-{
-    TempDir dir;
-    const QString target = dir.write(QStringLiteral("target"), "abc");
-    const QString link = dir.filePath(QStringLiteral("link"));
-    ASSERT_TRUE(QFile::link(target, link));
-    EXPECT_EQ(FileHash::md5HashOfFileAtPath(link), "900150983cd24fb0d6963f7d28e17f72");
-}

@@ -351,7 +351,7 @@ TEST(FileInfo, BadPathsGiveNoFacts)
         2);
 }
 
-TEST(FileInfo, FolderAndUnreadableFileHaveFactsButNoDigests)
+TEST(FileInfo, FolderPipeAndUnreadableFileHaveFactsButNoDigests)
 {
     TempDir dir;
     const QString secret = dir.write(QStringLiteral("secret.mp4"), "data");
@@ -361,6 +361,13 @@ TEST(FileInfo, FolderAndUnreadableFileHaveFactsButNoDigests)
     const GeneralRecord folder = factsOf(dir.path(), options);
     EXPECT_EQ(folder.string(keys::kFileUTI), "inode/directory");
     EXPECT_FALSE(folder.contains(keys::kMd5));
+
+    // Nobody writes to the pipe: reading it would wait for ever.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.mp4"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const GeneralRecord fifo = factsOf(pipe, options);
+    EXPECT_EQ(fifo.string(keys::kFileUTI), "inode/fifo");
+    EXPECT_FALSE(fifo.contains(keys::kMd5));
 
     const GeneralRecord g = factsOf(secret, options);
     EXPECT_EQ(g.string(keys::kFilesizeInBytes), "4");

@@ -38,7 +38,9 @@ TEST(PerspixData, FilesNoReaderOpensFailWithTheReadersLogLine)
             LogCapture log;
             const QVariantMap exiftool{{keys::kOptVideoUtility, keys::kVideoUtilityExiftool}};
             EXPECT_EQ(PerspixData::dataAboutFile(path, exiftool), nullptr);
-            EXPECT_EQ(log.lines(), QStringList{"Failed to parse with exiftool: " + path});
+            // Taglink may explain first why it has no process; the analysis's line ends it.
+            ASSERT_FALSE(log.lines().isEmpty());
+            EXPECT_EQ(log.lines().last(), "Failed to parse with exiftool: " + path);
         }
     }
     QFile after(sample);

@@ -41,7 +41,7 @@ public:
         const char* kind = n.kind == JsonNumber::Kind::Signed     ? "i"
                            : n.kind == JsonNumber::Kind::Unsigned ? "u"
                                                                   : "d";
-        events.push_back(std::string("num:") + kind + ":" + n.text);
+        events.push_back(std::string("num:") + kind + ":" + std::string(n.text));
     }
     void parserFoundString(std::string_view s) override
     {
@@ -53,6 +53,11 @@ public:
     }
     bool parserShouldSupportManyDocuments() override { return manyDocuments; }
 };
+
+std::vector<std::string> strings(const std::pmr::vector<JsonString>& list)
+{
+    return {list.begin(), list.end()};
+}
 
 std::string lastError(const std::vector<std::string>& events)
 {
@@ -275,7 +280,7 @@ TEST(Json5ParserHandler, KeysOrderKeepsRepeatsAndOnlyDepthOne)
     Json5ParserHandler handler;
     JsonStreamParser parser(&handler);
     ASSERT_EQ(parser.parse(R"([{"b":1,"a":2,"b":3}])"), JsonParserStatus::Complete);
-    EXPECT_EQ(handler.keysOrder(), (std::vector<std::string>{"b", "a", "b"}));
+    EXPECT_EQ(strings(handler.keysOrder()), (std::vector<std::string>{"b", "a", "b"}));
     const JsonObject& record = handler.data()->asArray().at(0).asObject();
     EXPECT_EQ(record.size(), 2u);
     EXPECT_EQ(record.find("a")->asNumber().u, 2u);
@@ -286,7 +291,7 @@ TEST(Json5ParserHandler, KeysOrderKeepsRepeatsAndOnlyDepthOne)
     JsonStreamParser rootParser(&rootRecord);
     ASSERT_EQ(rootParser.parse(R"({"x":{"k1":1,"k2":{"deep":1}},"y":[{"z":1}]})"),
               JsonParserStatus::Complete);
-    EXPECT_EQ(rootRecord.keysOrder(), (std::vector<std::string>{"k1", "k2"}));
+    EXPECT_EQ(strings(rootRecord.keysOrder()), (std::vector<std::string>{"k1", "k2"}));
 }
 
 TEST(Json5ParserHandler, BuildsNestedValuesInPlace)
@@ -326,4 +331,23 @@ TEST(Json5ParserHandler, LargeRecordsKeepOrderAndReplaceRepeats)
     EXPECT_EQ(record.find("k5")->asString(), "again");
     EXPECT_EQ(record.find("k199")->asNumber().u, 199u);
     EXPECT_EQ(handler.keysOrder().size(), 201u);
+}
+
+TEST(Json5ParserHandler, CopiesOutliveTheHandler)
+{
+    JsonValue copy;
+    {
+        Json5ParserHandler handler;
+        JsonStreamParser parser(&handler);
+        ASSERT_EQ(
+            parser.parse(R"([{"a long key that is not inline":"a long value that is not inline",
+                                    "n":1.25,"l":["x","a long list element, not inline"]}])"),
+            JsonParserStatus::Complete);
+        copy = *handler.data();
+    }
+    const JsonObject& record = copy.asArray().at(0).asObject();
+    EXPECT_EQ(record.find("a long key that is not inline")->asString(),
+              "a long value that is not inline");
+    EXPECT_EQ(record.find("n")->asNumber().text, "1.25");
+    EXPECT_EQ(record.find("l")->toJson(), R"(["x","a long list element, not inline"])");
 }

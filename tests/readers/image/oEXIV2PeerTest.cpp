@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include "readers/image/IccProfile.h"
 #include "readers/image/ImageTestSupport.h"
 #include "readers/image/oEXIV2.h"
 #include "support/TestSupport.h"
@@ -132,4 +134,43 @@ TEST(oEXIV2PeerTest, IptcAndXmpValuesAreThoseTheToolPrints)
     }
     EXPECT_GT(iptcCompared, 15);
     EXPECT_GT(xmpCompared, 50);
+}
+
+TEST(oEXIV2PeerTest, PreviewsAndColourProfilesAreThoseTheToolFinds)
+{
+    const QRegularExpression previewLine(
+        QStringLiteral("^Preview \\d+: ([^,]+), (\\d+)x(\\d+) pixels, (\\d+) bytes$"));
+    int previews = 0;
+    int profiles = 0;
+    for (const QString& file : sampleImages()) {
+        SCOPED_TRACE(file.toStdString());
+        const auto adapter = openLikeTheAnalysis(file);
+        ASSERT_TRUE(adapter);
+        const ImageDataRecord& record = *adapter->data();
+
+        // HEIF images list the file's own thumbnails, not the library's previews.
+        if (record.imageType != QLatin1String("HEIF")) {
+            QStringList expected;
+            const QByteArray listing =
+                runTool(QStringLiteral("exiv2"), {QStringLiteral("-pp"), file});
+            for (const QString& line : QString::fromUtf8(listing).split(QLatin1Char('\n'))) {
+                const auto match = previewLine.match(line);
+                if (match.hasMatch())
+                    expected.append(QStringLiteral("%1 x %2 (%3, %4 bytes)")
+                                        .arg(match.captured(2), match.captured(3),
+                                             match.captured(1), match.captured(4)));
+            }
+            EXPECT_EQ(record.previews, expected);
+            EXPECT_EQ(record.thumbCount, QString::number(expected.size()));
+            previews += static_cast<int>(expected.size());
+        }
+
+        const QByteArray icc = runTool(QStringLiteral("exiv2"), {QStringLiteral("-pC"), file});
+        const auto space = IccProfile::colorSpaceFromData(icc);
+        EXPECT_EQ(record.iccProfileColorSpace, space ? space->name : std::nullopt);
+        EXPECT_EQ(record.iccProfileColorSpaceModel, space ? space->model : std::nullopt);
+        profiles += space ? 1 : 0;
+    }
+    EXPECT_GE(previews, 10);
+    EXPECT_GE(profiles, 8);
 }

@@ -1,0 +1,42 @@
+// Row layout shared by the extended outline, the general stream list and the quick-info
+// outline: rows as tall as their wrapped text, parameter names optionally right-aligned,
+// and the italic tail of styled stream lines.
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class QTreeView;
+
+namespace perspix {
+
+class OutlineDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    explicit OutlineDelegate(QTreeView* view);
+
+    bool wrapLongLines() const { return m_wrap; }
+    // Applies the wrapping and measures every row again.
+    void setWrapLongLines(bool wrap);
+    void setRightAlignNames(bool on);
+
+    // Width available to the text of a cell: the column's width, less the indentation in the
+    // first column.
+    int textWidthForIndex(const QModelIndex& index) const;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    void relayout();
+
+    QTreeView* m_view;
+    bool m_wrap = true;
+    bool m_rightAlign = true;
+};
+
+} // namespace perspix

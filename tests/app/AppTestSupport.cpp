@@ -1,0 +1,74 @@
+// Support for the GUI's Qt Test programs (see AppTestSupport.h).
+#include "AppTestSupport.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+#include "app/AppController.h"
+#include "model/CoreSetup.h"
+#include "model/Settings.h"
+
+namespace perspix::apptest {
+
+QString dataPath(const QString& relative)
+{
+    return QDir::cleanPath(QDir(QStringLiteral(PERSPIX_TEST_DATA)).filePath(relative));
+}
+
+void prepareEnvironment()
+{
+    // The store lives under XDG_CONFIG_HOME: a folder of our own keeps the user's settings
+    // out of every test, and every run starts from a fresh store.
+    static QTemporaryDir configHome(QDir::tempPath() + QStringLiteral("/perspix-apptest-XXXXXX"));
+    ::setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+    ::setenv("HOME", configHome.path().toLocal8Bit().constData(), 1);
+    perspix::Settings::useStoreFile(configHome.filePath(QStringLiteral("Perspix.ini")));
+    perspix::setupCore();
+}
+
+void initializeApplication()
+{
+    AppController::initialize();
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+} // namespace perspix::apptest
+
+namespace perspix::apptest {
+
+SampleFolder::SampleFolder() : m_dir(QDir::tempPath() + QStringLiteral("/perspix-samples-XXXXXX"))
+{
+}
+
+QString SampleFolder::add(const QString& relative, const QString& name)
+{
+    const QString target = m_dir.filePath(name);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::copy(dataPath(relative), target);
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+}
+
+QList<QUrl> fileUrls(const QStringList& paths)
+{
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    return urls;
+}
+
+} // namespace perspix::apptest
