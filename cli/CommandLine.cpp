@@ -116,7 +116,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
 
 QString usageText()
 {
-    return QStringLiteral(
+    QString text = QStringLiteral(
         "Usage: perspix-cli [OPTIONS] PATH...\n"
         "       perspix-cli [OPTIONS] PROJECT.perspixproj\n"
         "Analyses media files and folders (folders are expanded recursively and sorted like\n"
@@ -147,9 +147,9 @@ QString usageText()
         "  --no-private     leave out private file facts (folder, kind, comments, tags, ...)\n"
         "  --save-project FILE  save the list of files as a project; without --format\n"
         "                   nothing is analysed\n"
-        "\n") +
-           mediaCopyUsage() +
-           QStringLiteral(
+        "\n");
+    text += mediaCopyUsage();
+    text += QStringLiteral(
         "\n"
         "Options not given take their values from the settings of Perspix.\n"
         "Progress is shown on standard error when it is a terminal.\n"
@@ -157,6 +157,7 @@ QString usageText()
         "Exit status of analyses and exports: 0 when every file was analysed, 1 when at\n"
         "least one failed (each failed path is named on standard error) or an export or\n"
         "project could not be written or read, 2 for a usage error.\n");
+    return text;
 }
 
 QString versionText()

@@ -154,8 +154,8 @@ void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& da
         failed = true;
         logLine(QStringLiteral("failed to analyse %1").arg(item.filename()));
     } else if (m_remover) {
-        const MetadataRemovalOutcome outcome =
-            m_remover->processRecord({item.filename(), item.prefixedPath(), data}, m_options.folder);
+        const MetadataRemovalOutcome outcome = m_remover->processRecord(
+            {item.filename(), item.prefixedPath(), data}, m_options.folder);
         failed = outcome.kind == MetadataRemovalOutcome::Kind::Failed;
         if (!failed)
             written.append(outcome.copyPath);

@@ -98,13 +98,14 @@ AttachmentsOutcome AttachmentsExtractor::processRecord(const FileRecord& record,
     if (!data || data->isUnknown())
         return outcome;
 
-    const QString name =
-        QStringLiteral("%1 embedded").arg(containedRelativePath(record.pathPrefix, record.filename));
+    const QString name = QStringLiteral("%1 embedded")
+                             .arg(containedRelativePath(record.pathPrefix, record.filename));
     const QString path = folder.isEmpty() ? QString() : QDir(folder).filePath(name);
     const QStringList madeAbove = path.isEmpty() ? QStringList() : missingFoldersAbove(path);
     const auto created = Utilities::createUniqueFolder(path);
     if (!created) {
-        logLine(QStringLiteral("Failed to create folder for %1 in %2").arg(record.pathPrefix, path));
+        logLine(
+            QStringLiteral("Failed to create folder for %1 in %2").arg(record.pathPrefix, path));
         outcome.failed = true;
         return outcome;
     }
@@ -114,9 +115,9 @@ AttachmentsOutcome AttachmentsExtractor::processRecord(const FileRecord& record,
         oEXIV2::savePreviewsOfFile(record.filename, *created, &written);
     } else if (data->format().value_or(QString()) == QLatin1String("Matroska")) {
         std::vector<std::string> files;
-        taglink::Taglink::saveEmbeddedFilesFromFile(QFile::encodeName(record.filename).toStdString(),
-                                                    QFile::encodeName(*created).toStdString(),
-                                                    &files, m_exiftool.get());
+        taglink::Taglink::saveEmbeddedFilesFromFile(
+            QFile::encodeName(record.filename).toStdString(),
+            QFile::encodeName(*created).toStdString(), &files, m_exiftool.get());
         for (const std::string& file : files)
             written.append(QFile::decodeName(QByteArray::fromStdString(file)));
     } else {

@@ -21,14 +21,14 @@ bool BackgroundRun::start(std::function<void()> work, std::function<void()> fini
     m_cancelled = false;
     m_running = true;
     QObject* context = m_context.get();
-    m_thread = std::thread([this, context, work = std::move(work),
-                            finished = std::move(finished)]() mutable {
-        if (work)
-            work();
-        m_running = false;
-        if (finished)
-            QMetaObject::invokeMethod(context, std::move(finished), Qt::QueuedConnection);
-    });
+    m_thread = std::thread(
+        [this, context, work = std::move(work), finished = std::move(finished)]() mutable {
+            if (work)
+                work();
+            m_running = false;
+            if (finished)
+                QMetaObject::invokeMethod(context, std::move(finished), Qt::QueuedConnection);
+        });
     return true;
 }
 

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <string_view>
 #include <unistd.h>
 
 #include "taglink/AuxiliaryPrograms.h"
@@ -501,7 +501,7 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
 }
 
 Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& source,
-                                                           const std::string& target)
+                                                          const std::string& target)
 {
     using Status = LocationRemoval::Status;
     if (source.empty() || target.empty())
@@ -516,17 +516,17 @@ Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& sou
     // order to write a metadata file instead of the film.
     ScratchFolder scratch(target);
     if (!scratch.valid())
-        return {Status::Failed, std::string("cannot write in the target folder: ") +
-                                    std::strerror(errno)};
+        return {Status::Failed,
+                std::string("cannot write in the target folder: ") + std::strerror(errno)};
     const std::string config = scratch.file("location.config");
     if (!writeFile(config, std::string(kLocationConfig)))
-        return {Status::Failed, std::string("cannot write in the target folder: ") +
-                                    std::strerror(errno)};
+        return {Status::Failed,
+                std::string("cannot write in the target folder: ") + std::strerror(errno)};
     const std::string written = scratch.file("film");
 
     // -config must come first. -o never writes over an existing file.
     std::vector<std::string> arguments{"-config", config, "-api", "LargeFileSupport=1",
-                                       "-o", written};
+                                       "-o",      written};
     for (const char* deletion : kLocationDeletions)
         arguments.emplace_back(deletion);
     arguments.emplace_back("--");
@@ -542,12 +542,12 @@ Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& sou
     }
     if (!isRegularFile(written)) {
         std::string said = trimmed(run->output);
-        return {Status::Failed, said.empty() ? "exiftool wrote no file"
-                                             : "exiftool wrote no file: " + said};
+        return {Status::Failed,
+                said.empty() ? "exiftool wrote no file" : "exiftool wrote no file: " + said};
     }
     if (!moveToNewName(written, target))
-        return {Status::Failed, std::string("cannot move the copy to ") + target + ": " +
-                                    std::strerror(errno)};
+        return {Status::Failed,
+                std::string("cannot move the copy to ") + target + ": " + std::strerror(errno)};
     return {Status::Written, {}};
 }
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "model/ContainedPath.h"
 #include "model/Log.h"
@@ -126,8 +126,9 @@ MetadataRemovalOutcome MetadataRemover::processRecord(const FileRecord& record,
     outcome.source = record.filename;
 
     const QString relative = containedRelativePath(record.pathPrefix, record.filename);
-    const auto target =
-        folder.isEmpty() ? std::nullopt : Utilities::uniqueFilename(QDir(folder).filePath(relative));
+    const auto target = folder.isEmpty()
+                            ? std::nullopt
+                            : Utilities::uniqueFilename(QDir(folder).filePath(relative));
     if (!target) {
         logLine(QStringLiteral("Failed to find unique name for %1 in %2")
                     .arg(record.pathPrefix, folder));
@@ -206,7 +207,8 @@ bool MetadataRemover::removeImageMetadataFromFile(const QString& path) const
     }
     const bool result = oEXIV2::removeMetadata(m_metadata, link);
     if (::unlink(encoded(link).c_str()) != 0)
-        logLine(QStringLiteral("Failed to remove temporary symlink, error: %1").arg(errnoText(errno)));
+        logLine(
+            QStringLiteral("Failed to remove temporary symlink, error: %1").arg(errnoText(errno)));
     return result;
 }
 
@@ -229,7 +231,8 @@ bool MetadataRemover::removeLocationFromMPEG4VideoFile(const QString& source, co
     case Status::Failed:
         break;
     }
-    logLine(QStringLiteral("ExportSession failed with %1").arg(QString::fromStdString(result.error)));
+    logLine(
+        QStringLiteral("ExportSession failed with %1").arg(QString::fromStdString(result.error)));
     return false;
 }
 

@@ -17,7 +17,8 @@ namespace {
 // Tags of the first IFD that tell who made the picture, when and with what.
 constexpr const char* kExifDateKeys[] = {"Exif.Image.DateTime", "Exif.Image.ImageDescription"};
 // NEF files keep these two.
-constexpr const char* kExifCameraKeys[] = {"Exif.Image.Make", "Exif.Image.Model"};
+constexpr const char* kExifMakeKey = "Exif.Image.Make";
+constexpr const char* kExifModelKey = "Exif.Image.Model";
 constexpr const char* kExifAuthorKeys[] = {"Exif.Image.Software", "Exif.Image.Artist",
                                            "Exif.Image.Copyright", "Exif.Image.DateTimeOriginal"};
 constexpr const char* kMakerNoteKeys[] = {"Exif.Photo.MakerNote", "Exif.Image.DNGPrivateData"};
@@ -32,6 +33,15 @@ void collectByIfd(const Exiv2::ExifData& exif, const char* ifd, const char* exce
         if (key != except)
             keys.push_back(std::move(key));
     }
+}
+
+bool hasMakernote(const Exiv2::ExifData& exif)
+{
+    for (const Exiv2::Exifdatum& datum : exif) {
+        if (std::string(datum.ifdName()) == "Makernote" || datum.key() == "Exif.Photo.MakerNote")
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -49,20 +59,26 @@ bool oEXIV2::removeMetadata(const oEXIV2Metadata& parts, const QString& path)
         std::vector<std::string> exifKeys;
         if (!exif.empty()) {
             const QString mimeType = QString::fromStdString(image->mimeType());
+            // Raw converters read the maker's notes to develop a raw file: raw files keep them.
+            const bool dng = exif.findKey(Exiv2::ExifKey("Exif.Image.DNGVersion")) != exif.end();
+            const bool eraseMakernote =
+                parts.makernote && !rawInfoFromMimeType(mimeType, dng).isRaw;
             if (parts.exif) {
                 exifKeys.insert(exifKeys.end(), std::begin(kExifDateKeys), std::end(kExifDateKeys));
-                if (mimeType != QLatin1String("image/x-nikon-nef"))
-                    exifKeys.insert(exifKeys.end(), std::begin(kExifCameraKeys),
-                                    std::end(kExifCameraKeys));
+                if (mimeType != QLatin1String("image/x-nikon-nef")) {
+                    // The library writes a maker's note back only for a known Make: without
+                    // it a note that is to stay would silently go with the copy.
+                    if (eraseMakernote || !hasMakernote(exif))
+                        exifKeys.emplace_back(kExifMakeKey);
+                    exifKeys.emplace_back(kExifModelKey);
+                }
                 exifKeys.insert(exifKeys.end(), std::begin(kExifAuthorKeys),
                                 std::end(kExifAuthorKeys));
                 collectByIfd(exif, "Exif", "Exif.Photo.MakerNote", exifKeys);
             }
             if (parts.gps)
                 collectByIfd(exif, "GPSInfo", "Exif.GPSInfo.GPSVersionID", exifKeys);
-            // Raw converters read the maker's notes to develop a raw file: raw files keep them.
-            const bool dng = exif.findKey(Exiv2::ExifKey("Exif.Image.DNGVersion")) != exif.end();
-            if (parts.makernote && !rawInfoFromMimeType(mimeType, dng).isRaw) {
+            if (eraseMakernote) {
                 exifKeys.insert(exifKeys.end(), std::begin(kMakerNoteKeys),
                                 std::end(kMakerNoteKeys));
                 collectByIfd(exif, "Makernote", "", exifKeys);

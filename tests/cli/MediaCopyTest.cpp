@@ -148,6 +148,15 @@ TEST(MediaCopyProgram, StripGpsOverAFolderOfImagesAndFilms)
                              "media/multi.mkv", "media/truncated.mp4", "audio/song.mp3"})
         QFile::copy(dataPath(file), in + '/' + QFileInfo(file).fileName());
     QFile::copy(dataPath("media/nyc.mp4"), in + "/sub/nyc.mp4");
+    // A film with its header first, cut short: ExifTool refuses to write it. (truncated.mp4
+    // lost its header and is no video: it is copied as it is.)
+    ASSERT_EQ(peer::run("ffmpeg", {"-v", "error", "-i", dataPath("media/paris.mp4"), "-map", "0",
+                                   "-c", "copy", "-movflags", "+faststart", dir.filePath("fs.mp4")})
+                  .exitCode,
+              0);
+    QFile faststart(dir.filePath("fs.mp4"));
+    ASSERT_TRUE(faststart.open(QIODevice::ReadOnly));
+    dir.write("in/cut.mp4", faststart.read(30000));
     const auto sources = digestsBelow(in);
     const QString out = dir.filePath("out");
 
@@ -156,9 +165,10 @@ TEST(MediaCopyProgram, StripGpsOverAFolderOfImagesAndFilms)
     QStringList written = o.out;
     written.sort();
     EXPECT_EQ(written, (QStringList{out + "/DSCN0010.jpg", out + "/multi.mkv", out + "/paris.mp4",
-                                    out + "/song.mp3", out + "/sub/nyc.mp4", out + "/sydney.mov"}));
+                                    out + "/song.mp3", out + "/sub/nyc.mp4", out + "/sydney.mov",
+                                    out + "/truncated.mp4"}));
     EXPECT_TRUE(o.err.contains("ExportSession failed with")) << o.err.toStdString();
-    EXPECT_EQ(lastLine(o.err), "perspix-cli: 7 files, 6 written, 1 failed");
+    EXPECT_EQ(lastLine(o.err), "perspix-cli: 8 files, 7 written, 1 failed");
 
     EXPECT_EQ(gpsKeys(out + "/DSCN0010.jpg"), QStringList());
     for (const char* film : {"/paris.mp4", "/sydney.mov", "/sub/nyc.mp4"}) {
@@ -168,12 +178,13 @@ TEST(MediaCopyProgram, StripGpsOverAFolderOfImagesAndFilms)
     const auto copies = digestsBelow(out);
     EXPECT_EQ(copies.value("multi.mkv"), sources.value("multi.mkv"));
     EXPECT_EQ(copies.value("song.mp3"), sources.value("song.mp3"));
-    EXPECT_FALSE(copies.contains("truncated.mp4"));
+    EXPECT_EQ(copies.value("truncated.mp4"), sources.value("truncated.mp4"));
+    EXPECT_FALSE(copies.contains("cut.mp4"));
     EXPECT_EQ(digestsBelow(in), sources);
 
     // A second run numbers its copies instead of touching the first ones.
-    const Outcome again = runProgram({"--strip-location", "--to", out, in + "/paris.mp4"},
-                                     dir.path());
+    const Outcome again =
+        runProgram({"--strip-location", "--to", out, in + "/paris.mp4"}, dir.path());
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.out, QStringList{QString(out + "/paris (1).mp4")});
     EXPECT_EQ(digestsBelow(out).value("paris.mp4"), copies.value("paris.mp4"));
@@ -202,9 +213,8 @@ TEST(MediaCopyProgram, ExtractAttachments)
     const QString out = dir.filePath("out");
     const QStringList paths{dataPath("media/multi.mkv"), dataPath("audio/song.mp3"),
                             dataPath("images/Canon_40D.jpg"), dataPath("audio/stereo.wav")};
-    const Outcome o = runProgram({"--extract-attachments", out, paths[0], paths[1], paths[2],
-                                  paths[3]},
-                                 dir.path());
+    const Outcome o = runProgram(
+        {"--extract-attachments", out, paths[0], paths[1], paths[2], paths[3]}, dir.path());
     EXPECT_EQ(o.status, 0) << o.err.toStdString();
     QStringList written = o.out;
     written.sort();
@@ -223,8 +233,8 @@ TEST(MediaCopyProgram, TargetThatIsAFileEndsTheRunBeforeItBegins)
 {
     TempDir dir;
     const QString file = dir.write("file", "x");
-    const Outcome o = runProgram({"--strip", "gps", "--to", file, dataPath("images/DSCN0010.jpg")},
-                                 dir.path());
+    const Outcome o =
+        runProgram({"--strip", "gps", "--to", file, dataPath("images/DSCN0010.jpg")}, dir.path());
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.err.contains("is not a folder"));
     EXPECT_TRUE(o.out.isEmpty());

@@ -41,7 +41,9 @@ QStringList filesBelow(const QString& folder)
 
 QStringList foldersIn(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList folders = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    folders.sort();
+    return folders;
 }
 
 // The process's living children, from /proc.
@@ -52,8 +54,8 @@ QStringList childProcesses()
     while (tasks.hasNext()) {
         QFile file(tasks.next() + QStringLiteral("/children"));
         if (file.open(QIODevice::ReadOnly))
-            children += QString::fromLatin1(file.readAll()).split(QLatin1Char(' '),
-                                                                   Qt::SkipEmptyParts);
+            children +=
+                QString::fromLatin1(file.readAll()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     }
     return children;
 }
@@ -75,9 +77,12 @@ TEST(AttachmentsExtractor, WritesWhatThePeersExtract)
     TempDir dir;
     const QString out = dir.filePath(QStringLiteral("out"));
     const QStringList sources{
-        dataPath(QStringLiteral("media/multi.mkv")),    dataPath(QStringLiteral("audio/song.mp3")),
-        dataPath(QStringLiteral("audio/song.m4a")),     dataPath(QStringLiteral("images/Canon_40D.jpg")),
-        dataPath(QStringLiteral("audio/stereo.wav")),   dataPath(QStringLiteral("media/paris.mp4")),
+        dataPath(QStringLiteral("media/multi.mkv")),
+        dataPath(QStringLiteral("audio/song.mp3")),
+        dataPath(QStringLiteral("audio/song.m4a")),
+        dataPath(QStringLiteral("images/Canon_40D.jpg")),
+        dataPath(QStringLiteral("audio/stereo.wav")),
+        dataPath(QStringLiteral("media/paris.mp4")),
         dataPath(QStringLiteral("media/attach-evil.mkv")),
     };
     QList<QByteArray> digests;
@@ -91,10 +96,10 @@ TEST(AttachmentsExtractor, WritesWhatThePeersExtract)
 
     // Nothing in stereo.wav and paris.mp4: no folder for them.
     EXPECT_EQ(foldersIn(out + QStringLiteral("/list")),
-              (QStringList{QStringLiteral("Canon_40D.jpg embedded"),
-                           QStringLiteral("attach-evil.mkv embedded"),
-                           QStringLiteral("multi.mkv embedded"), QStringLiteral("song.m4a embedded"),
-                           QStringLiteral("song.mp3 embedded")}));
+              (QStringList{
+                  QStringLiteral("Canon_40D.jpg embedded"),
+                  QStringLiteral("attach-evil.mkv embedded"), QStringLiteral("multi.mkv embedded"),
+                  QStringLiteral("song.m4a embedded"), QStringLiteral("song.mp3 embedded")}));
 
     // Matroska: both attachments, as ffmpeg sees them (the cover is an attached picture).
     const QString peerDir = dir.filePath(QStringLiteral("peer"));
@@ -163,16 +168,17 @@ TEST(AttachmentsExtractor, ExistingFoldersAreLeftAlone)
     ASSERT_TRUE(QDir().mkpath(existing));
     ASSERT_TRUE(QDir().mkpath(existingWav));
     const QString song = dataPath(QStringLiteral("audio/song.mp3"));
-    const auto outcomes = extract({recordOf(song), recordOf(song),
-                                   recordOf(dataPath(QStringLiteral("audio/stereo.wav")))},
-                                  out);
+    const auto outcomes = extract(
+        {recordOf(song), recordOf(song), recordOf(dataPath(QStringLiteral("audio/stereo.wav")))},
+        out);
     ASSERT_EQ(outcomes.size(), 3);
-    EXPECT_EQ(outcomes[0].folder, QString(out + QStringLiteral("/song.mp3 embedded (1)")));
-    EXPECT_EQ(outcomes[1].folder, QString(out + QStringLiteral("/song.mp3 embedded (2)")));
+    // Numbered like a file name, before what follows the last dot.
+    EXPECT_EQ(outcomes[0].folder, QString(out + QStringLiteral("/song (1).mp3 embedded")));
+    EXPECT_EQ(outcomes[1].folder, QString(out + QStringLiteral("/song (2).mp3 embedded")));
     EXPECT_EQ(outcomes[2].folder, QString());
-    EXPECT_EQ(foldersIn(out), (QStringList{QStringLiteral("song.mp3 embedded"),
-                                           QStringLiteral("song.mp3 embedded (1)"),
-                                           QStringLiteral("song.mp3 embedded (2)"),
+    EXPECT_EQ(foldersIn(out), (QStringList{QStringLiteral("song (1).mp3 embedded"),
+                                           QStringLiteral("song (2).mp3 embedded"),
+                                           QStringLiteral("song.mp3 embedded"),
                                            QStringLiteral("stereo.wav embedded")}));
     EXPECT_EQ(filesBelow(existing), QStringList());
 }
@@ -229,6 +235,7 @@ TEST(AttachmentsExtractor, FolderThatCannotBeMadeIsLogged)
     const auto outcomes = extract({recordOf(dataPath(QStringLiteral("audio/song.mp3")))}, blocker);
     ASSERT_EQ(outcomes.size(), 1);
     EXPECT_TRUE(outcomes[0].failed);
-    EXPECT_TRUE(log.contains(QStringLiteral("Failed to create folder for song.mp3 in %1/song.mp3 embedded")
-                                 .arg(blocker)));
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("Failed to create folder for song.mp3 in %1/song.mp3 embedded")
+                         .arg(blocker)));
 }

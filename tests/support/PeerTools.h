@@ -54,12 +54,11 @@ inline QByteArray fileDigest(const QString& path)
     return hash.result().toHex();
 }
 
-// The keys of every Exif, IPTC or XMP datum exiv2 prints ("exiv2 -P k -p a"), one per datum.
+// The keys of every Exif, IPTC or XMP datum exiv2 prints ("exiv2 -PEIXk"), one per datum.
 inline QStringList exiv2Keys(const QString& path)
 {
-    const ToolResult r = run(QStringLiteral("exiv2"),
-                             {QStringLiteral("-q"), QStringLiteral("-Pk"), QStringLiteral("-pa"),
-                              path});
+    const ToolResult r =
+        run(QStringLiteral("exiv2"), {QStringLiteral("-q"), QStringLiteral("-PEIXk"), path});
     QStringList keys;
     for (const QByteArray& line : r.out.split('\n')) {
         const QByteArray key = line.trimmed();
@@ -73,10 +72,10 @@ inline QStringList exiv2Keys(const QString& path)
 // without the groups that describe the file itself rather than its contents.
 inline QJsonObject exiftoolTags(const QString& path, const QStringList& extra = {})
 {
-    const ToolResult r = run(QStringLiteral("exiftool"),
-                             QStringList{QStringLiteral("-j"), QStringLiteral("-a"),
-                                         QStringLiteral("-G1"), QStringLiteral("-u")} +
-                                 extra + QStringList{path});
+    const ToolResult r =
+        run(QStringLiteral("exiftool"), QStringList{QStringLiteral("-j"), QStringLiteral("-a"),
+                                                    QStringLiteral("-G1"), QStringLiteral("-u")} +
+                                            extra + QStringList{path});
     const QJsonArray array = QJsonDocument::fromJson(r.out).array();
     QJsonObject tags = array.isEmpty() ? QJsonObject() : array.first().toObject();
     for (const QString& key : tags.keys()) {
