@@ -142,7 +142,8 @@ void MediaCopyRun::handleReady()
             m_cacher.removeFileFromCache(path);
             m_states.erase(it);
         }
-        drawProgress(false);
+        // The last state is always shown.
+        drawProgress(m_next == m_items.size());
     }
 }
 
@@ -170,14 +171,12 @@ void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& da
     flushLog();
     if (written.isEmpty())
         return;
-    const bool redraw = m_progressShown;
+    // The bar comes back after the item (handleReady).
     clearProgress();
     for (const QString& path : written)
         m_out << path << '\n';
     m_out.flush();
     m_written += written.size();
-    if (redraw)
-        drawProgress(true);
 }
 
 void MediaCopyRun::finishIfDone()
@@ -211,7 +210,8 @@ void MediaCopyRun::drawProgress(bool force)
 {
     if (!m_showProgress)
         return;
-    if (!force && m_sinceDraw.isValid() && m_sinceDraw.elapsed() < kDrawIntervalMs)
+    // A bar that was cleared is drawn again at once; one on screen at most every interval.
+    if (!force && m_progressShown && m_sinceDraw.elapsed() < kDrawIntervalMs)
         return;
     flushLog();
     const qsizetype total = m_items.size();

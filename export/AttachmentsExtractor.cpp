@@ -124,6 +124,8 @@ AttachmentsOutcome AttachmentsExtractor::processRecord(const FileRecord& record,
         oMediaInfo::saveCoversOfFile(record.filename, *created, &written);
     }
 
+    // Two attachments of one name are written to one path: it holds one file.
+    written.removeDuplicates();
     if (written.isEmpty()) {
         // The folder is new and ours: whatever a reader left in it without listing it goes
         // too. Folders made above it go when nothing else has come into them.

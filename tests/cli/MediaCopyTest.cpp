@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "cli/CommandLine.h"
 #include "support/PeerTools.h"
@@ -227,6 +228,34 @@ TEST(MediaCopyProgram, ExtractAttachments)
         EXPECT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
     EXPECT_FALSE(QFileInfo::exists(out + "/stereo.wav embedded"));
     EXPECT_EQ(lastLine(o.err), "perspix-cli: 4 files, 4 written, 0 failed");
+    EXPECT_FALSE(o.err.contains('\r')); // no progress bar off a terminal
+}
+
+// On a terminal the progress bar is drawn on standard error and cleared before each written
+// path, so that every path stands on a line of its own.
+TEST(MediaCopyProgram, ProgressBarOnlyOnATerminal)
+{
+    const QString script = QStringLiteral("/usr/bin/script");
+    if (!QFileInfo::exists(script))
+        GTEST_SKIP() << "no script(1) to give the program a terminal";
+    TempDir dir;
+    const QString out = dir.filePath("out");
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.path());
+    p.setProcessEnvironment(env);
+    p.start(script, {"-qec",
+                     QStringLiteral("'%1' --strip-location --to '%2' '%3' '%4'")
+                         .arg(QStringLiteral(PERSPIX_CLI_PROGRAM), out,
+                              dataPath("images/DSCN0010.jpg"), dataPath("media/paris.mp4")),
+                     "/dev/null"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    QString shown = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains("] 2/2")) << shown.toStdString();
+    shown.remove(QStringLiteral("\x1b[K")); // the bar's erase-line sequence
+    const QStringList lines = shown.split(QRegularExpression("[\r\n]"), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains(out + "/DSCN0010.jpg")) << shown.toStdString();
+    EXPECT_TRUE(lines.contains(out + "/paris.mp4")) << shown.toStdString();
 }
 
 TEST(MediaCopyProgram, TargetThatIsAFileEndsTheRunBeforeItBegins)
