@@ -486,3 +486,23 @@ TEST(MetadataRemover, BackgroundRunReportsOnTheCreatingThread)
     EXPECT_EQ(did.load(), 2);
     EXPECT_TRUE(offMainThread.load());
 }
+
+// Without ExifTool a film gets no copy at all: a plain one would still say where it was made.
+TEST(MetadataRemover, FilmWithoutExiftoolIsLoggedAndNotCopied)
+{
+    TempDir dir;
+    const QString folder = dir.filePath(QStringLiteral("out"));
+    const FileRecord film = recordOf(dataPath(QStringLiteral("media/paris.mp4")));
+    const QByteArray previous = qgetenv("TAGLINK_LIBEXEC");
+    const bool hadPrevious = qEnvironmentVariableIsSet("TAGLINK_LIBEXEC");
+    qputenv("TAGLINK_LIBEXEC", QFile::encodeName(dir.path()));
+    LogCapture log;
+    const auto outcome = strip(film, parts(QStringLiteral("gps")), folder);
+    if (hadPrevious)
+        qputenv("TAGLINK_LIBEXEC", previous);
+    else
+        qunsetenv("TAGLINK_LIBEXEC");
+    EXPECT_EQ(outcome.kind, Kind::Failed);
+    EXPECT_TRUE(log.contains(QStringLiteral("Failed to create ExportSession")));
+    EXPECT_TRUE(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
