@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -68,6 +70,41 @@ AppController::AppController()
         {QStringLiteral("json"), QStringLiteral("JSON"), QStringLiteral("json")},
         {QStringLiteral("plist"), QStringLiteral("plist"), QStringLiteral("plist")},
     };
+    applyLastWindowSetting();
+}
+
+bool AppController::keepsRunningWithoutWindows() const
+{
+    return m_trayIcon && m_trayIcon->isVisible();
+}
+
+void AppController::applyLastWindowSetting()
+{
+    const bool keepRunning = !m_ud.boolValue(prefs::kTerminateAppWhenAllWindowsClosed) &&
+                             QSystemTrayIcon::isSystemTrayAvailable();
+    QApplication::setQuitOnLastWindowClosed(!keepRunning);
+    if (!keepRunning) {
+        if (m_trayIcon)
+            m_trayIcon->hide();
+        return;
+    }
+    if (!m_trayIcon) {
+        m_trayIcon = new QSystemTrayIcon(QApplication::windowIcon(), this);
+        m_trayIcon->setToolTip(QStringLiteral("Perspix"));
+        auto* menu = new QMenu;
+        connect(m_trayIcon, &QObject::destroyed, menu, &QObject::deleteLater);
+        menu->addAction(tr("New Window"), this, [this] { showNewWindowForFiles({}); });
+        menu->addAction(tr("Open..."), this, [this] { openFile(); });
+        menu->addSeparator();
+        menu->addAction(tr("Quit Perspix"), this, [] { QApplication::quit(); });
+        m_trayIcon->setContextMenu(menu);
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger)
+                        applicationShouldHandleReopen();
+                });
+    }
+    m_trayIcon->show();
 }
 
 std::optional<QString> AppController::extensionForExportType(const QString& id) const

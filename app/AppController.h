@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <optional>
 
+class QSystemTrayIcon;
+
 #include "model/Settings.h"
 
 namespace perspix {
@@ -90,6 +92,11 @@ public:
 
     // Every main window applies the line-wrapping setting again.
     void wrapLongLinesDidChange();
+    // Applies terminateAppWhenAllWindowsClosed: with it off, Perspix keeps running once its
+    // last window closes, reachable from an icon in the system tray (New Window, Quit) and
+    // from a second launch; without a system tray it quits as usual.
+    void applyLastWindowSetting();
+    bool keepsRunningWithoutWindows() const;
 
 private:
     AppController();
@@ -101,6 +108,7 @@ private:
     QList<ExportType> m_exportTypes;
     QPointer<QObject> m_draggingSourceWindow;
     QPointer<QWidget> m_preferences;
+    QSystemTrayIcon* m_trayIcon = nullptr;
 };
 
 } // namespace perspix

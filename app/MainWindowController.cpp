@@ -160,7 +160,12 @@ void MainWindowController::buildActions()
     m_closeAction = make(tr("&Close Window"), QKeySequence::Close, [this] { close(); });
     m_removeAction =
         make(tr("&Remove from List"), QKeySequence(), [this] { m_view->removeSelectedRows(); });
-    m_quitAction = make(tr("&Quit"), QKeySequence::Quit, [] { QApplication::closeAllWindows(); });
+    m_quitAction = make(tr("&Quit"), QKeySequence::Quit, [] {
+        // Quit means quit, also when the application would stay in the tray.
+        QApplication::closeAllWindows();
+        if (!AppController::instance().hasVisibleWindows())
+            QApplication::quit();
+    });
     m_quitAction->setMenuRole(QAction::QuitRole);
 
     m_copyAction = make(tr("&Copy"), QKeySequence::Copy, [this] { copy(); });

@@ -36,6 +36,22 @@ void layoutStyled(QTextDocument& doc, const StyledText& styled, const QFont& fon
     doc.setTextWidth(wrap ? width : -1);
 }
 
+// Long names without blanks ("com.apple.quicktime.location.ISO6709", paths) get break
+// opportunities after their separators, so wrapping never leaves a word wider than its
+// column; the zero-width spaces only reach the drawn text.
+QString withBreakOpportunities(const QString& text)
+{
+    static const QString separators = QStringLiteral("./_\\:");
+    QString out;
+    out.reserve(text.size() + text.size() / 4);
+    for (const QChar c : text) {
+        out += c;
+        if (separators.contains(c))
+            out += QChar(0x200B);
+    }
+    return out;
+}
+
 } // namespace
 
 OutlineDelegate::OutlineDelegate(QTreeView* view) : QStyledItemDelegate(view), m_view(view)
@@ -87,9 +103,10 @@ int OutlineDelegate::textWidthForIndex(const QModelIndex& index) const
 void OutlineDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
-    if (m_wrap)
+    if (m_wrap) {
         option->features |= QStyleOptionViewItem::WrapText;
-    else
+        option->text = withBreakOpportunities(option->text);
+    } else
         option->features &= ~QStyleOptionViewItem::WrapText;
     option->textElideMode = m_wrap ? Qt::ElideNone : Qt::ElideRight;
     Qt::Alignment horizontal = Qt::AlignLeft;

@@ -117,6 +117,12 @@ QWidget* PreferencesWindow::buildGeneralPane()
                              tr("Comparisons mark values shared by several files"), pane));
     form->addRow(tr("Files in a comparison, at most:"),
                  intControl(prefs::kCompareFilesLimit, 2, 10000, pane));
+    QCheckBox* quit = boolControl(prefs::kTerminateAppWhenAllWindowsClosed,
+                                  tr("Quit when the last window is closed"), pane);
+    quit->setToolTip(tr("Otherwise Perspix stays in the system tray, when there is one."));
+    connect(quit, &QCheckBox::toggled, this,
+            [] { AppController::instance().applyLastWindowSetting(); });
+    form->addRow(QString(), quit);
     return pane;
 }
 

@@ -18,25 +18,6 @@ constexpr int kStallCheckMs = 250;
 const QString kCanNotProcess = QStringLiteral("Can not process the file");
 } // namespace
 
-std::optional<QString> generalSummary(const PerspixData& data)
-{
-    const GeneralRecord* general = data.generalInfo();
-    if (!general)
-        return std::nullopt;
-    QStringList facts;
-    for (const QString& key :
-         {keys::kFormat, keys::kFilesize, keys::kDuration, keys::kBitrate, keys::kImageSize}) {
-        const QString value = general->string(key);
-        if (!value.isEmpty())
-            facts.append(value);
-    }
-    QStringList lines{QStringLiteral("Container: ") + facts.join(QStringLiteral(", "))};
-    for (const ExtTreeItemPtr& stream : general->streams)
-        if (stream)
-            lines.append(stream->extValue());
-    return lines.join(QLatin1Char('\n'));
-}
-
 CliRun::CliRun(const CliOptions& options, const QVariantMap& analysisOptions, QTextStream& out,
                QTextStream& err, bool showProgress)
     : m_options(options), m_analysisOptions(analysisOptions), m_out(out), m_err(err),
@@ -211,7 +192,7 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
     if (m_blocks++ > 0)
         m_out << '\n';
     m_out << shown << '\n' << QString(shown.size(), QLatin1Char('-')) << '\n';
-    m_out << generalSummary(*data).value_or(kCanNotProcess) << '\n';
+    m_out << data->stringForExportGeneral().value_or(kCanNotProcess) << '\n';
 }
 
 void CliRun::finishIfDone()

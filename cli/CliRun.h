@@ -21,11 +21,6 @@ class LogCapture;
 
 namespace cli {
 
-// The general summary of an analysed file: "Container: " and the non-empty format, size,
-// duration, bit rate and image size joined by ", ", then one line per stream. Nothing when
-// the file has no result record.
-std::optional<QString> generalSummary(const PerspixData& data);
-
 class CliRun : public DataCacherDelegate
 {
 public:

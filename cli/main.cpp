@@ -7,6 +7,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/CommandLine.h"
+#include "cli/CompareStatsRun.h"
 #include "cli/MediaCopyRun.h"
 #include "model/CoreSetup.h"
 #include "model/Settings.h"
@@ -20,10 +21,12 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
+    if (cli::isCompareOrStatsRun(app.arguments().mid(1)))
+        return cli::runCompareOrStats(app.arguments().mid(1), out, err);
     const cli::ParseOutcome parsed = cli::parseCommandLine(app.arguments().mid(1));
     switch (parsed.action) {
     case cli::ParseOutcome::Help:
-        out << cli::usageText();
+        out << cli::usageText() << cli::compareStatsUsageText();
         return cli::kExitOk;
     case cli::ParseOutcome::Version:
         out << cli::versionText();

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <mutex>
 #include <string_view>
+#include <tiffio.h>
 
 #include "model/Log.h"
 #include "taglink/Taglink.h"
@@ -31,6 +32,11 @@ void setupCore()
         // Image libraries: global tables that are not safe to build from several threads.
         oEXIV2::setupLibrary();
         HeifReader::initialize();
+        // Qt's TIFF decoder (camera raw files, TIFF images) goes through libtiff, whose
+        // default handlers print every oddity of a maker's file on standard error. The
+        // decoder reports a failed read to its caller, so the lines only add noise.
+        TIFFSetWarningHandler(nullptr);
+        TIFFSetErrorHandler(nullptr);
         // Taglink's messages join the program's own log.
         taglink::setLogHandler([](std::string_view line) {
             logLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));

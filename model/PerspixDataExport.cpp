@@ -69,7 +69,8 @@ std::optional<QString> PerspixData::stringForExportGeneral() const
     }
     QStringList lines{QStringLiteral("Container: %1").arg(facts.join(QStringLiteral(", ")))};
     for (const ExtTreeItemPtr& stream : general.streams)
-        lines.append(stream->extValue());
+        if (stream)
+            lines.append(stream->extValue());
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -69,6 +70,7 @@ int main(int argc, char** argv)
     AppController& controller = AppController::instance();
     MainWindowController* window = controller.showNewWindowForFiles({});
     window->resize(1200, 760);
+    const QPointer<MainWindowController> guard(window);
 
     QElapsedTimer clock;
     qint64 last = 0;
@@ -120,6 +122,10 @@ int main(int argc, char** argv)
                 static_cast<long long>(longest), double(longestAt) / 1000.0,
                 static_cast<long long>(kTargetMs), longest < kTargetMs ? "met" : "missed");
     std::printf("list rearranged                %d times for %d results\n", rearranges, count);
-    window->close();
+    std::fflush(stdout);
+    if (guard)
+        window->close();
+    else
+        std::printf("window gone\n");
     return 0;
 }

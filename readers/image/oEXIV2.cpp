@@ -740,40 +740,34 @@ void oEXIV2::prepareThumbnails(Exiv2::Image& image, ImageDataRecord& result)
 // ---------------------------------------------------------------------------------------
 // HEIF metadata blocks
 
-oEXIV2::BlockResult oEXIV2::prepareExifFromMemory(const QByteArray& tiff, ImageDataRecord& result)
+oEXIV2::BlockResult oEXIV2::prepareFromMemory(const QByteArray& block, ImageDataRecord& result,
+                                              void (oEXIV2::*prepare)(Exiv2::Image&,
+                                                                      ImageDataRecord&))
 {
     try {
-        const auto* bytes = reinterpret_cast<const Exiv2::byte*>(tiff.constData());
-        const long size = static_cast<long>(tiff.size());
+        const auto* bytes = reinterpret_cast<const Exiv2::byte*>(block.constData());
+        const long size = static_cast<long>(block.size());
         if (Exiv2::ImageFactory::getType(bytes, size) == Exiv2::ImageType::none)
             return BlockResult::NotRecognised;
         std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(bytes, size).release());
         if (!image)
             return BlockResult::NotRecognised;
         readMetadataLocked(*image);
-        prepareExif(*image, result);
+        (this->*prepare)(*image, result);
         return BlockResult::Decoded;
     } catch (...) {
         return BlockResult::Failed;
     }
 }
 
+oEXIV2::BlockResult oEXIV2::prepareExifFromMemory(const QByteArray& tiff, ImageDataRecord& result)
+{
+    return prepareFromMemory(tiff, result, &oEXIV2::prepareExif);
+}
+
 oEXIV2::BlockResult oEXIV2::prepareXmpFromMemory(const QByteArray& packet, ImageDataRecord& result)
 {
-    try {
-        const auto* bytes = reinterpret_cast<const Exiv2::byte*>(packet.constData());
-        const long size = static_cast<long>(packet.size());
-        if (Exiv2::ImageFactory::getType(bytes, size) == Exiv2::ImageType::none)
-            return BlockResult::NotRecognised;
-        std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(bytes, size).release());
-        if (!image)
-            return BlockResult::NotRecognised;
-        readMetadataLocked(*image);
-        prepareXmp(*image, result);
-        return BlockResult::Decoded;
-    } catch (...) {
-        return BlockResult::Failed;
-    }
+    return prepareFromMemory(packet, result, &oEXIV2::prepareXmp);
 }
 
 // ---------------------------------------------------------------------------------------

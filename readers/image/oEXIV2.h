@@ -186,6 +186,8 @@ private:
     enum class BlockResult { Decoded, NotRecognised, Failed };
     BlockResult prepareExifFromMemory(const QByteArray& tiff, ImageDataRecord& result);
     BlockResult prepareXmpFromMemory(const QByteArray& bytes, ImageDataRecord& result);
+    BlockResult prepareFromMemory(const QByteArray& block, ImageDataRecord& result,
+                                  void (oEXIV2::*prepare)(Exiv2::Image&, ImageDataRecord&));
 
     std::optional<ImageDataRecord> m_data;
     bool m_isImage = false;

@@ -202,6 +202,18 @@ private slots:
         wrap->setChecked(true);
         QVERIFY(window->myView()->outline()->wordWrap());
 
+        // Staying alive without windows needs a system tray to come back from; with none
+        // (as here), closing the last window quits whatever the setting says.
+        auto* quit = qobject_cast<QCheckBox*>(
+            prefsWindow->controlForKey(prefs::kTerminateAppWhenAllWindowsClosed));
+        QVERIFY(quit && !quit->isChecked());
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+        QVERIFY(!app.keepsRunningWithoutWindows());
+        quit->setChecked(true);
+        QVERIFY(Settings().boolValue(prefs::kTerminateAppWhenAllWindowsClosed));
+        QVERIFY(QApplication::quitOnLastWindowClosed());
+        Settings().remove(prefs::kTerminateAppWhenAllWindowsClosed);
+
         auto* threads = qobject_cast<QComboBox*>(prefsWindow->controlForKey(prefs::kMTMode));
         threads->setCurrentIndex(threads->count() - 1);
         QCOMPARE(Settings().intValue(prefs::kMTMode), 256);

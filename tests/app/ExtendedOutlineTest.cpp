@@ -183,7 +183,10 @@ private slots:
             QStringLiteral("File"), QStringLiteral("File"), 0,
             {ExtTreeItem::itemWithKey(QStringLiteral("A"), QStringLiteral("A"),
                                       QStringLiteral("short")),
-             ExtTreeItem::itemWithKey(QStringLiteral("B"), QStringLiteral("B"), longValue)})});
+             ExtTreeItem::itemWithKey(QStringLiteral("B"), QStringLiteral("B"), longValue),
+             ExtTreeItem::itemWithKey(QStringLiteral("C"),
+                                      QStringLiteral("com.apple.quicktime.location.ISO6709"),
+                                      QStringLiteral("+59.3293+018.0686/"))})});
         const QModelIndex file = rowNamed(outline, QStringLiteral("File"));
         const QModelIndex shortRow = outline.treeModel()->index(0, 1, file);
         const QModelIndex longRow = outline.treeModel()->index(1, 1, file);
@@ -191,6 +194,11 @@ private slots:
         const int wrapped = outline.visualRect(longRow).height();
         QVERIFY2(wrapped > 4 * shortHeight,
                  qPrintable(QStringLiteral("%1 vs %2").arg(wrapped).arg(shortHeight)));
+
+        // A dotted name without blanks, wider than its column, wraps at its dots instead of
+        // being cut off.
+        const QModelIndex dottedName = outline.treeModel()->index(2, 0, file);
+        QVERIFY(outline.visualRect(dottedName).height() > shortHeight);
 
         // A wider value column needs fewer lines.
         outline.resize(900, 400);

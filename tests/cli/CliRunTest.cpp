@@ -13,6 +13,7 @@
 using namespace perspix;
 using namespace perspix::cli;
 using perspix::test::dataPath;
+using perspix::test::Outcome;
 using perspix::test::TempDir;
 
 namespace {
@@ -22,13 +23,6 @@ bool analysable(const QString& path, const QVariantMap& options = {})
     LogCapture quiet;
     return PerspixData::dataAboutFile(path, options) != nullptr;
 }
-
-struct Outcome
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 Outcome runInProcess(const QStringList& paths, bool progress)
 {
@@ -43,26 +37,9 @@ Outcome runInProcess(const QStringList& paths, bool progress)
     return o;
 }
 
-// Runs the built program with its own empty settings folder.
 Outcome runProgram(const QStringList& args, const QString& configHome)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", configHome);
-    env.insert("HOME", configHome);
-    env.insert("LC_ALL", "C.UTF-8");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(PERSPIX_CLI_PROGRAM), args);
-    Outcome o;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return perspix::test::runProgram(QStringLiteral(PERSPIX_CLI_PROGRAM), args, configHome);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "model/CoreSetup.h"
@@ -15,6 +16,27 @@ namespace perspix::test {
 QString dataPath(const QString& relative)
 {
     return QDir(QStringLiteral(PERSPIX_TEST_DATA)).filePath(relative);
+}
+
+Outcome runProgram(const QString& program, const QStringList& args, const QString& home)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    Outcome o;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return o;
+    }
+    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = QString::fromUtf8(p.readAllStandardOutput());
+    o.err = QString::fromUtf8(p.readAllStandardError());
+    return o;
 }
 
 TempDir::TempDir() : m_dir(QDir::tempPath() + QStringLiteral("/perspix-test-XXXXXX")) {}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace perspix::test {
@@ -24,5 +25,18 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// What a program run gave: its exit status (-1 when it crashed or timed out) and its
+// standard output and error.
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs a built program with `home` as its home and settings folder, in the C.UTF-8 locale,
+// so that it never reads or writes the user's settings.
+Outcome runProgram(const QString& program, const QStringList& args, const QString& home);
 
 } // namespace perspix::test
