@@ -13,6 +13,7 @@
 
 #include "batch/DataCacher.h"
 #include "filelist/FilelistItem.h"
+#include "model/FileRecord.h"
 #include "model/Settings.h"
 
 class QLabel;
@@ -33,14 +34,6 @@ class GeneralView;
 class PerspixProject;
 class WindowWorker;
 struct DropRequest;
-
-// One arranged file that has a result, as export and metadata removal take it.
-struct FileRecord
-{
-    QString filename;
-    QString pathPrefix;
-    PerspixDataPtr data;
-};
 
 // The arranged items and the cacher, as the statistics window takes them.
 struct FilelistDesc
