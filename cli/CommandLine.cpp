@@ -44,6 +44,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.addOption({kSeparate, QString(), QStringLiteral("DIR")});
     parser.addOption({kNoPrivate, QString()});
     parser.addOption({kSaveProject, QString(), QStringLiteral("FILE")});
+    addMediaCopyOptions(parser);
 
     ParseOutcome outcome;
     // The parser expects the program name first.
@@ -96,6 +97,14 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
         outcome.error = QStringLiteral("--save-project needs a file name");
         return outcome;
     }
+    if (!readMediaCopyOptions(parser, o.copy, &outcome.error))
+        return outcome;
+    if (o.copy.mode != MediaCopyOptions::Mode::None &&
+        (parser.isSet(kFormat) || parser.isSet(kSaveProject))) {
+        outcome.error = QStringLiteral("--format and --save-project do not go with --strip, "
+                                       "--strip-location or --extract-attachments");
+        return outcome;
+    }
     o.paths = parser.positionalArguments();
     if (o.paths.isEmpty()) {
         outcome.error = QStringLiteral("no file or folder given");
@@ -107,7 +116,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
 
 QString usageText()
 {
-    return QStringLiteral(
+    QString text = QStringLiteral(
         "Usage: perspix-cli [OPTIONS] PATH...\n"
         "       perspix-cli [OPTIONS] PROJECT.perspixproj\n"
         "Analyses media files and folders (folders are expanded recursively and sorted like\n"
@@ -138,13 +147,17 @@ QString usageText()
         "  --no-private     leave out private file facts (folder, kind, comments, tags, ...)\n"
         "  --save-project FILE  save the list of files as a project; without --format\n"
         "                   nothing is analysed\n"
+        "\n");
+    text += mediaCopyUsage();
+    text += QStringLiteral(
         "\n"
         "Options not given take their values from the settings of Perspix.\n"
         "Progress is shown on standard error when it is a terminal.\n"
         "\n"
-        "Exit status: 0 when every file was analysed, 1 when at least one failed (each\n"
-        "failed path is named on standard error) or an export or project could not be\n"
-        "written or read, 2 for a usage error.\n");
+        "Exit status of analyses and exports: 0 when every file was analysed, 1 when at\n"
+        "least one failed (each failed path is named on standard error) or an export or\n"
+        "project could not be written or read, 2 for a usage error.\n");
+    return text;
 }
 
 QString versionText()

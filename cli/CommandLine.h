@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "cli/MediaCopyOptions.h"
 #include "export/CommandLineExport.h"
 
 namespace perspix {
@@ -39,6 +40,8 @@ struct CliOptions
     QString saveProject;
 
     bool exporting() const { return !format.isEmpty(); }
+
+    MediaCopyOptions copy; // --strip, --strip-location, --to, --extract-attachments
 };
 
 struct ParseOutcome

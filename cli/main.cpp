@@ -8,6 +8,7 @@
 #include "cli/CliRun.h"
 #include "cli/CommandLine.h"
 #include "cli/CompareStatsRun.h"
+#include "cli/MediaCopyRun.h"
 #include "model/CoreSetup.h"
 #include "model/Settings.h"
 
@@ -41,6 +42,10 @@ int main(int argc, char** argv)
     Settings::registerDefaults();
     const QVariantMap analysisOptions = cli::analysisOptions(parsed.options, Settings());
     const bool showProgress = !parsed.options.quiet && isatty(STDERR_FILENO);
+    if (parsed.options.copy.mode != cli::MediaCopyOptions::Mode::None) {
+        cli::MediaCopyRun run(parsed.options, analysisOptions, out, err, showProgress);
+        return run.exec();
+    }
     cli::CliRun run(parsed.options, analysisOptions, out, err, showProgress);
     return run.exec();
 }

@@ -5,9 +5,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "taglink/AuxiliaryPrograms.h"
@@ -134,8 +138,15 @@ std::string pathArgument(const std::string& path)
     return !path.empty() && path[0] == '/' ? path : "./" + path;
 }
 
-// Runs ExifTool once with the arguments; its standard output and error, together.
-std::optional<std::string> runExiftoolOnce(const std::vector<std::string>& arguments)
+struct ExiftoolRun
+{
+    std::string output; // standard output and error, together
+    int status = -1;    // as waitpid reports it
+};
+
+// Runs ExifTool once with the arguments and waits for its end; nothing when it cannot
+// be started.
+std::optional<ExiftoolRun> runExiftool(const std::vector<std::string>& arguments)
 {
     const std::string program = auxiliaryProgram("exiftool/exiftool");
     if (::access(program.c_str(), X_OK) != 0) {
@@ -158,17 +169,27 @@ std::optional<std::string> runExiftoolOnce(const std::vector<std::string>& argum
         log("Taglink: cannot run exiftool: " + error);
         return std::nullopt;
     }
-    std::string output;
+    ExiftoolRun run;
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(pipe.read.get(), buf, sizeof buf);
         if (n > 0)
-            output.append(buf, static_cast<std::size_t>(n));
+            run.output.append(buf, static_cast<std::size_t>(n));
         else if (n == 0 || errno != EINTR)
             break;
     }
     child->wait();
-    return output;
+    run.status = child->status().value_or(-1);
+    return run;
+}
+
+// Runs ExifTool once with the arguments; its standard output and error, together.
+std::optional<std::string> runExiftoolOnce(const std::vector<std::string>& arguments)
+{
+    auto run = runExiftool(arguments);
+    if (!run)
+        return std::nullopt;
+    return std::move(run->output);
 }
 
 std::optional<std::string> textOf(std::optional<std::string> bytes)
@@ -189,6 +210,120 @@ bool writeFile(const std::string& path, const std::string& bytes)
     const bool closed = ::close(fd) == 0;
     return written && closed;
 }
+
+// Some writers put a keyed item named plain "location" beside the ISO 6709 one. ExifTool
+// lists it only as an unknown tag, which it cannot delete; this configuration names it.
+constexpr std::string_view kLocationConfig =
+    "%Image::ExifTool::UserDefined = (\n"
+    "    'Image::ExifTool::QuickTime::Keys' => {\n"
+    "        'location' => { Name => 'TaglinkPlainLocation', Groups => { 2 => 'Location' } },\n"
+    "    },\n"
+    ");\n"
+    "1;\n";
+
+// Every item that says where a film was made: the keyed ISO 6709 item and its companion
+// keyed items, the user-data "©xyz" and "loci" items, the item list's coordinates and
+// the GPS tags of the file's XMP.
+constexpr const char* kLocationDeletions[] = {
+    "-Keys:GPSCoordinates=",
+    "-Keys:LocationName=",
+    "-Keys:LocationBody=",
+    "-Keys:LocationNote=",
+    "-Keys:LocationRole=",
+    "-Keys:LocationDate=",
+    "-Keys:LocationAccuracyHorizontal=",
+    "-Keys:TaglinkPlainLocation=",
+    "-UserData:GPSCoordinates=",
+    "-UserData:LocationInformation=",
+    "-ItemList:GPSCoordinates=",
+    "-XMP:GPS*=",
+};
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+// ExifTool's "Error: ..." lines without their prefix, or, when there are none, all it said.
+std::string exiftoolErrorText(std::string_view output)
+{
+    constexpr std::string_view kErrorPrefix = "Error: ";
+    std::string errors;
+    for (const std::string_view line : split(output, '\n')) {
+        if (line.rfind(kErrorPrefix, 0) != 0)
+            continue;
+        if (!errors.empty())
+            errors += "; ";
+        errors += trimmed(line.substr(kErrorPrefix.size()));
+    }
+    return errors.empty() ? trimmed(output) : errors;
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Moves the file to a name that must not exist yet; never replaces anything.
+bool moveToNewName(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the no-replace rename: a hard link fails on an existing name.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+// A private folder beside the target, removed with what it holds when the copy ends.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(const std::string& besidePath)
+    {
+        std::string pattern = folderOf(besidePath) + "/.taglink-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            m_path = std::move(pattern);
+    }
+    ~ScratchFolder()
+    {
+        if (m_path.empty())
+            return;
+        for (const std::string& name : m_files)
+            ::unlink((m_path + "/" + name).c_str());
+        ::rmdir(m_path.c_str());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    bool valid() const { return !m_path.empty(); }
+    // The path of a file in the folder, removed with it.
+    std::string file(const std::string& name)
+    {
+        m_files.push_back(name);
+        return m_path + "/" + name;
+    }
+
+private:
+    std::string m_path;
+    std::vector<std::string> m_files;
+};
 
 } // namespace
 
@@ -363,6 +498,57 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
             files->push_back(target);
     }
     return true;
+}
+
+Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& source,
+                                                          const std::string& target)
+{
+    using Status = LocationRemoval::Status;
+    if (source.empty() || target.empty())
+        return {Status::Failed, "no source or no target given"};
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0)
+        return {Status::Failed, "the target exists: " + target};
+
+    // ExifTool writes into a private folder beside the target, so that the finished film
+    // reaches its name in one rename and nothing unfinished ever carries it. The name
+    // inside has no extension: ExifTool would take some extensions (".xmp", ".exif") as an
+    // order to write a metadata file instead of the film.
+    ScratchFolder scratch(target);
+    if (!scratch.valid())
+        return {Status::Failed,
+                std::string("cannot write in the target folder: ") + std::strerror(errno)};
+    const std::string config = scratch.file("location.config");
+    if (!writeFile(config, std::string(kLocationConfig)))
+        return {Status::Failed,
+                std::string("cannot write in the target folder: ") + std::strerror(errno)};
+    const std::string written = scratch.file("film");
+
+    // -config must come first. -o never writes over an existing file.
+    std::vector<std::string> arguments{"-config", config, "-api", "LargeFileSupport=1",
+                                       "-o",      written};
+    for (const char* deletion : kLocationDeletions)
+        arguments.emplace_back(deletion);
+    arguments.emplace_back("--");
+    arguments.push_back(pathArgument(source));
+
+    const auto run = runExiftool(arguments);
+    if (!run)
+        return {Status::NotStarted, "exiftool could not be started"};
+    const bool exitedCleanly = WIFEXITED(run->status) && WEXITSTATUS(run->status) == 0;
+    if (!exitedCleanly) {
+        std::string error = exiftoolErrorText(run->output);
+        return {Status::Failed, error.empty() ? "exiftool failed" : error};
+    }
+    if (!isRegularFile(written)) {
+        std::string said = trimmed(run->output);
+        return {Status::Failed,
+                said.empty() ? "exiftool wrote no file" : "exiftool wrote no file: " + said};
+    }
+    if (!moveToNewName(written, target))
+        return {Status::Failed,
+                std::string("cannot move the copy to ") + target + ": " + std::strerror(errno)};
+    return {Status::Written, {}};
 }
 
 } // namespace taglink

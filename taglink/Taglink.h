@@ -63,6 +63,25 @@ public:
                                           std::vector<std::string>* files,
                                           TaglinkStayOpenProcess* exiftool);
 
+    // The outcome of copyFileWithoutLocation.
+    struct LocationRemoval
+    {
+        enum class Status {
+            Written,    // the copy stands at the target
+            NotStarted, // ExifTool could not be started
+            Failed,     // ExifTool reported an error or wrote no file; nothing at the target
+        };
+        Status status = Status::Failed;
+        std::string error; // ExifTool's error text, or the reason the copy was not made
+    };
+    // Writes a copy of an MPEG-4 or QuickTime film at the target without the items that
+    // say where it was made (keyed location items, user-data and item-list coordinates,
+    // XMP GPS tags). Only metadata boxes are rewritten: the media data is copied as it
+    // stands. The target must not exist; it is never overwritten, and no partial file is
+    // ever left under its name.
+    static LocationRemoval copyFileWithoutLocation(const std::string& source,
+                                                   const std::string& target);
+
     // A name taken from a file, made into one file name that stays inside its folder.
     static std::string safeFileName(const std::string& name);
     // The text of a tag value: lists joined with ", ", numbers as written.

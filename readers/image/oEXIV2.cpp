@@ -42,6 +42,17 @@ void readMetadataLocked(Exiv2::Image& image)
 }
 } // namespace
 
+void oEXIV2::readMetadataGuarded(Exiv2::Image& image)
+{
+    readMetadataLocked(image);
+}
+
+void oEXIV2::writeMetadataGuarded(Exiv2::Image& image)
+{
+    std::lock_guard guard(g_xmpToolkitLock);
+    image.writeMetadata();
+}
+
 namespace {
 
 // Text from the library: decoded as UTF-8 up to its first NUL, like any C string. Nothing

@@ -88,6 +88,19 @@ struct HeifRecord
     QStringList previews;
 };
 
+// The metadata parts that removeMetadata erases.
+struct oEXIV2Metadata
+{
+    bool exif = false;      // Exif tags of the image and of the Exif IFD (not the makernote)
+    bool makernote = false; // the maker's notes; raw files keep theirs
+    bool gps = false;       // GPS tags (not the GPS version) and XMP GPS tags
+    bool iptc = false;
+    bool xmp = false;
+
+    bool any() const { return exif || makernote || gps || iptc || xmp; }
+    bool operator==(const oEXIV2Metadata&) const = default;
+};
+
 class oEXIV2
 {
 public:
@@ -139,6 +152,11 @@ public:
     static bool savePreviewsOfFile(const QString& file, const QString& folder,
                                    QStringList* files = nullptr);
 
+    // Erases the chosen parts from the file in place; writes only when something was
+    // erased. False (and a logged line) when the library does not recognise the file or
+    // fails on it; a file the library failed to write may be partly written.
+    static bool removeMetadata(const oEXIV2Metadata& parts, const QString& path);
+
     // Diagnostic reports for the copy commands; nothing for a file the library does not
     // recognise.
     static std::optional<QString> outputOnFile(const QString& path);
@@ -159,6 +177,10 @@ private:
     void prepareThumbnails(Exiv2::Image& image, ImageDataRecord& result);
     static RawInfo rawInfoFromExifData(const ExifIndex& exif, const QString& mimeType);
     static QString primaryGroupOf(const ExifIndex& exif);
+    // Reading and writing go through the XMP toolkit, whose global state takes one thread
+    // at a time.
+    static void readMetadataGuarded(Exiv2::Image& image);
+    static void writeMetadataGuarded(Exiv2::Image& image);
 
     // Metadata blocks of a HEIF file, handed over as bytes.
     enum class BlockResult { Decoded, NotRecognised, Failed };

@@ -1,0 +1,255 @@
+// The copy and extraction runs of perspix-cli: file list, batch engine, one file after the
+// other in list order, progress.
+#include "cli/MediaCopyRun.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "export/AttachmentsExtractor.h"
+#include "export/CommandLineExport.h"
+#include "filelist/FilelistFiller.h"
+#include "model/Keys.h"
+#include "model/Log.h"
+#include "readers/image/MetadataRemover.h"
+
+namespace perspix::cli {
+
+namespace {
+constexpr int kBarWidth = 30;
+constexpr qint64 kDrawIntervalMs = 100;
+constexpr int kStallCheckMs = 250;
+} // namespace
+
+MediaCopyRun::MediaCopyRun(const CliOptions& options, const QVariantMap& analysisOptions,
+                           QTextStream& out, QTextStream& err, bool showProgress)
+    : m_options(options.copy), m_paths(options.paths), m_threads(options.threads),
+      m_analysisOptions(analysisOptions), m_out(out), m_err(err), m_showProgress(showProgress)
+{
+    // The copies depend on telling films, sound and images apart, which the MediaInfo
+    // branch does; the digests are not needed.
+    m_analysisOptions.remove(keys::kOptVideoUtility);
+    m_analysisOptions.insert(keys::kOptComputeFileHashes, false);
+}
+
+MediaCopyRun::~MediaCopyRun()
+{
+    m_cacher.setDelegate(nullptr);
+    m_cacher.cancelThreadsAndWait();
+}
+
+int MediaCopyRun::exec()
+{
+    const QFileInfo folder(m_options.folder);
+    if (folder.exists() && !folder.isDir()) {
+        m_err << "perspix-cli: " << m_options.folder << " is not a folder\n";
+        m_err.flush();
+        return kExitFailedFiles;
+    }
+
+    QStringList paths = m_paths;
+    if (CommandLineExport::isProjectArgument(m_paths)) {
+        QStringList messages;
+        std::optional<QStringList> documents;
+        {
+            LogCapture log; // the project's own log lines explain what was wrong with it
+            documents = CommandLineExport::openProject(m_paths.first(), &messages);
+            for (const QString& line : log.lines())
+                m_err << "Perspix: " << line << '\n';
+        }
+        for (const QString& message : messages)
+            m_err << "perspix-cli: " << message << '\n';
+        m_err.flush();
+        if (!documents)
+            return kExitFailedFiles;
+        paths = *documents;
+    }
+
+    m_items = FilelistFiller::fillerWithPaths(paths).filelist();
+    for (const FilelistItemPtr& item : m_items)
+        ++m_states[item->filename()].entries;
+
+    if (m_options.mode == MediaCopyOptions::Mode::Strip) {
+        m_remover = std::make_unique<MetadataRemover>();
+        m_remover->setMetadata(m_options.parts);
+    } else {
+        m_extractor = std::make_unique<AttachmentsExtractor>();
+        m_extractor->beginRun();
+    }
+
+    if (!m_items.isEmpty()) {
+        m_cacher.setMTMode(m_threads);
+        m_cacher.setDelegate(this);
+        const QVariantMap analysisOptions = m_analysisOptions;
+        m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
+        if (m_showProgress) {
+            // Log lines would cut through the progress bar: they are printed above it.
+            m_log = std::make_unique<LogCapture>();
+            drawProgress(true);
+        }
+        m_cacher.processFiles(m_items);
+        QTimer stallCheck;
+        QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalled(); });
+        stallCheck.start(kStallCheckMs);
+        if (!m_done)
+            m_loop.exec();
+        stallCheck.stop();
+        m_cacher.cancelThreadsAndWait();
+    }
+
+    if (m_extractor)
+        m_extractor->endRun();
+    clearProgress();
+    flushLog();
+    m_log.reset();
+    m_out.flush();
+    m_err << "perspix-cli: " << m_items.size() << (m_items.size() == 1 ? " file, " : " files, ")
+          << m_written << " written, " << m_failed << " failed\n";
+    m_err.flush();
+    return kExitOk;
+}
+
+void MediaCopyRun::dataCacherNewObjectReady(const CacherResult& result)
+{
+    const auto it = m_states.find(result.filename);
+    if (it == m_states.end() || it->answered >= it->entries)
+        return;
+    ++it->answered;
+    ++m_answered;
+    if (result.data)
+        it->data = result.data;
+    else if (PerspixDataPtr cached = m_cacher.dataFromCacheForFile(result.filename))
+        it->data = cached;
+    handleReady();
+    finishIfDone();
+}
+
+// Files are handed over in list order, so that numbered names follow the list.
+void MediaCopyRun::handleReady()
+{
+    while (m_next < m_items.size()) {
+        const FilelistItemPtr& item = m_items[m_next];
+        const QString path = item->filename();
+        const auto it = m_states.find(path);
+        if (it == m_states.end() || it->answered == 0)
+            break;
+        handleItem(*item, it->data);
+        ++it->handled;
+        ++m_next;
+        // A file handed over for good is not needed any more: dropping it keeps the memory
+        // of long runs flat.
+        if (it->handled >= it->entries && it->answered >= it->entries) {
+            m_cacher.removeFileFromCache(path);
+            m_states.erase(it);
+        }
+        // The last state is always shown.
+        drawProgress(m_next == m_items.size());
+    }
+}
+
+void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& data)
+{
+    QStringList written;
+    bool failed = false;
+    if (!data) {
+        failed = true;
+        logLine(QStringLiteral("failed to analyse %1").arg(item.filename()));
+    } else if (m_remover) {
+        const MetadataRemovalOutcome outcome = m_remover->processRecord(
+            {item.filename(), item.prefixedPath(), data}, m_options.folder);
+        failed = outcome.kind == MetadataRemovalOutcome::Kind::Failed;
+        if (!failed)
+            written.append(outcome.copyPath);
+    } else {
+        const AttachmentsOutcome outcome = m_extractor->processRecord(
+            {item.filename(), item.prefixedPath(), data}, m_options.folder);
+        failed = outcome.failed;
+        written = outcome.written;
+    }
+    if (failed)
+        ++m_failed;
+    flushLog();
+    if (written.isEmpty())
+        return;
+    // The bar comes back after the item (handleReady).
+    clearProgress();
+    for (const QString& path : written)
+        m_out << path << '\n';
+    m_out.flush();
+    m_written += written.size();
+}
+
+void MediaCopyRun::finishIfDone()
+{
+    if (m_done || m_next < m_items.size())
+        return;
+    m_done = true;
+    m_loop.quit();
+}
+
+// Every queued file is answered by one message; should one never come, the run still ends
+// once no worker is left, and the files without an answer count as failed.
+void MediaCopyRun::checkStalled()
+{
+    if (m_done || m_cacher.runningWorkers() > 0)
+        return;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    if (m_done || m_cacher.runningWorkers() > 0 || m_cacher.queuedEntries() > 0)
+        return;
+    for (PathState& state : m_states) {
+        if (state.answered < state.entries) {
+            m_answered += state.entries - state.answered;
+            state.answered = state.entries;
+        }
+    }
+    handleReady();
+    finishIfDone();
+}
+
+void MediaCopyRun::drawProgress(bool force)
+{
+    if (!m_showProgress)
+        return;
+    // A bar that was cleared is drawn again at once; one on screen at most every interval.
+    if (!force && m_progressShown && m_sinceDraw.elapsed() < kDrawIntervalMs)
+        return;
+    flushLog();
+    const qsizetype total = m_items.size();
+    const int filled = total > 0 ? static_cast<int>(m_next * kBarWidth / total) : 0;
+    m_err << '\r' << '[' << QString(filled, QLatin1Char('#'))
+          << QString(kBarWidth - filled, QLatin1Char('-')) << "] " << m_next << '/' << total;
+    if (m_failed > 0)
+        m_err << " (" << m_failed << " failed)";
+    m_err << "\x1b[K";
+    m_err.flush();
+    m_progressShown = true;
+    m_sinceDraw.start();
+}
+
+void MediaCopyRun::clearProgress()
+{
+    if (!m_progressShown)
+        return;
+    m_err << "\r\x1b[K";
+    m_err.flush();
+    m_progressShown = false;
+}
+
+void MediaCopyRun::flushLog()
+{
+    if (!m_log)
+        return;
+    const QStringList lines = m_log->lines();
+    if (lines.size() <= m_logPrinted)
+        return;
+    const bool redraw = m_progressShown;
+    clearProgress();
+    for (qsizetype i = m_logPrinted; i < lines.size(); ++i)
+        m_err << "Perspix: " << lines[i] << '\n';
+    m_logPrinted = lines.size();
+    m_err.flush();
+    if (redraw)
+        drawProgress(true);
+}
+
+} // namespace perspix::cli
