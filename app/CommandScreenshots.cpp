@@ -87,9 +87,7 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
         settle(200);
     }
 
-    if (QDialog* sheet = StripCommands::available()
-                             ? StripCommands::removeMetadata(window->myView(), window)
-                             : nullptr) {
+    if (QDialog* sheet = StripCommands::removeMetadata(window->myView(), window)) {
         settle(400);
         ok &= saveScreenArea(window, dir, QStringLiteral("remove-metadata-sheet.png"));
         sheet->reject();

@@ -1,7 +1,6 @@
 // Screenshots of the window's command sheets and menus (the export sheet, the
-// remove-metadata sheet where the build has it, the open-with menu of the file list) for the
-// screenshot mode, taken from the screen so that sheets and menus show where the user sees
-// them.
+// remove-metadata sheet, the open-with menu of the file list) for the screenshot mode, taken
+// from the screen so that sheets and menus show where the user sees them.
 #pragma once
 
 class QDir;

@@ -123,9 +123,6 @@ void MainWindowCommands::buildActions()
         if (view()->canExportAll())
             StripCommands::extractAttachments(view(), m_window);
     });
-    if (!StripCommands::available())
-        for (QAction* pending : {m_removeMetadata, m_removeLocation, m_extractAttachments})
-            pending->setToolTip(tr("Not available in this build"));
     m_quickLook =
         make(tr("&Quick Look"), QKeySequence(Qt::Key_Space), [this] { toggleQuickLook(); });
     m_quickLook->setShortcutContext(Qt::WindowShortcut);
@@ -193,11 +190,9 @@ void MainWindowCommands::updateStates()
     const bool all = view()->canExportAll();
     m_export->setEnabled(all);
     m_saveProject->setEnabled(all);
-    // Removal and extraction need their engines in the build.
-    const bool strip = all && StripCommands::available();
-    m_removeMetadata->setEnabled(strip);
-    m_removeLocation->setEnabled(strip);
-    m_extractAttachments->setEnabled(strip);
+    m_removeMetadata->setEnabled(all);
+    m_removeLocation->setEnabled(all);
+    m_extractAttachments->setEnabled(all);
     m_quickLook->setEnabled(view()->currentFile() != nullptr);
     m_quickLook->setText(isQuickLookShown() ? tr("Close &Quick Look") : tr("&Quick Look"));
     m_diagnostics->menuAction()->setVisible(m_ud.boolValue(prefs::kEnableDebug));

@@ -16,14 +16,8 @@
 
 #include "app/MainView.h"
 
-#if __has_include("readers/image/MetadataRemover.h") &&                                            \
-                  __has_include("export/AttachmentsExtractor.h")
-#define PERSPIX_HAS_STRIP_ENGINES 1
 #include "export/AttachmentsExtractor.h"
 #include "readers/image/MetadataRemover.h"
-#else
-#define PERSPIX_HAS_STRIP_ENGINES 0
-#endif
 
 namespace perspix {
 
@@ -41,8 +35,6 @@ const char* const kLocationMessage =
                                        "the chosen folder.");
 const char* const kAttachmentsMessage = QT_TRANSLATE_NOOP(
     "StripCommands", "This will extract embedded files like cover, previews, fonts, etc.");
-
-#if PERSPIX_HAS_STRIP_ENGINES
 
 // Calls the step on the main thread while the object lives.
 template <typename T> void onMain(QPointer<T> object, std::function<void(T*)> step)
@@ -218,14 +210,7 @@ private:
     QProgressBar* m_progress = nullptr;
 };
 
-#endif
-
 } // namespace
-
-bool StripCommands::available()
-{
-    return PERSPIX_HAS_STRIP_ENGINES != 0;
-}
 
 void StripCommands::setFolderChooser(FolderChooser chooser)
 {
@@ -246,8 +231,6 @@ QString StripCommands::chooseFolder(QWidget* parent, const QString& message)
         return {};
     return dialog.selectedFiles().first();
 }
-
-#if PERSPIX_HAS_STRIP_ENGINES
 
 QDialog* StripCommands::removeMetadata(MainView* view, QWidget* window)
 {
@@ -324,29 +307,5 @@ QProgressDialog* StripCommands::extractAttachmentsInto(const FileRecordList& rec
     });
     return progress;
 }
-
-#else
-
-QDialog* StripCommands::removeMetadata(MainView*, QWidget*)
-{
-    return nullptr;
-}
-
-void StripCommands::removeLocationInfo(MainView*, QWidget*) {}
-
-void StripCommands::extractAttachments(MainView*, QWidget*) {}
-
-QProgressDialog* StripCommands::removeLocationInto(const FileRecordList&, const QString&, QWidget*)
-{
-    return nullptr;
-}
-
-QProgressDialog* StripCommands::extractAttachmentsInto(const FileRecordList&, const QString&,
-                                                       QWidget*)
-{
-    return nullptr;
-}
-
-#endif
 
 } // namespace perspix

@@ -1,8 +1,7 @@
 // The window's whole-list commands that write copies or extracts into a chosen folder:
 // remove metadata (a sheet with the five parts), remove location info and extract
 // attachments (a folder chooser, then a determinate progress sheet while the work runs on
-// a thread of its own). Sources are only ever read. Available only in builds that have
-// the removal and extraction engines.
+// a thread of its own). Sources are only ever read.
 #pragma once
 
 #include <QDialog>
@@ -23,9 +22,6 @@ class MainView;
 class StripCommands
 {
 public:
-    // Whether this build has the engines behind the commands.
-    static bool available();
-
     // The remove-metadata sheet over the window (nothing without engines or records).
     static QDialog* removeMetadata(MainView* view, QWidget* window);
     // Folder chooser, then the run with its progress sheet.

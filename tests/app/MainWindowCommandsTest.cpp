@@ -32,7 +32,6 @@
 #include "app/MainWindowCommands.h"
 #include "app/MainWindowController.h"
 #include "app/QuickLookWindow.h"
-#include "app/StripCommands.h"
 #include "batch/WindowWorker.h"
 #include "model/PropertyList.h"
 #include "model/Settings.h"
@@ -166,7 +165,7 @@ private slots:
         for (QAction* action :
              {busyCommands->removeMetadataAction(), busyCommands->removeLocationAction(),
               busyCommands->extractAttachmentsAction()})
-            QCOMPARE(action->isEnabled(), StripCommands::available());
+            QVERIFY(action->isEnabled());
         QCOMPARE(busyCommands->quickLookAction()->text(), QStringLiteral("&Quick Look"));
 
         // A filter that hides every file leaves nothing to export.

@@ -1,6 +1,6 @@
 // The window's removal and extraction commands with real files: copies without metadata or
 // location written into a chosen folder with the sources left byte-identical, and the
-// extraction folders. Skipped in builds without the engines.
+// extraction folders.
 #include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -56,12 +56,6 @@ class StripCommandsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        if (!StripCommands::available())
-            QSKIP("this build has no removal and extraction engines");
-    }
-
     void cleanup()
     {
         StripCommands::setFolderChooser({});
