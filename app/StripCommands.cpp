@@ -96,9 +96,11 @@ public:
 
         auto* choose = new QWidget;
         auto* intro = new QLabel(
-            tr("Copies of the %n listed file(s) are written into a folder you choose, without "
-               "the parts ticked below. The files themselves are not changed.",
-               nullptr, int(records.size())),
+            (records.size() == 1
+                 ? tr("A copy of the listed file is written")
+                 : tr("Copies of the %1 listed files are written").arg(records.size())) +
+                tr(" into a folder you choose, without the parts ticked below. The files "
+                   "themselves are not changed."),
             choose);
         intro->setWordWrap(true);
         const QList<std::pair<QString, QString>> parts = {
