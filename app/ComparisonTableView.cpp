@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/ComparisonTableModel.h"
+#include "app/TextBreaks.h"
 #include "comparison/ComparisonExport.h"
 
 namespace perspix {
@@ -69,6 +70,13 @@ public:
         const QWidget* widget = opt.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    }
+
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->features & QStyleOptionViewItem::WrapText)
+            option->text = withBreakOpportunities(option->text);
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override

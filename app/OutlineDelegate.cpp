@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "app/ExtTreeModel.h"
+#include "app/TextBreaks.h"
 #include "model/ExtTreeItem.h"
 
 namespace perspix {
@@ -34,22 +35,6 @@ void layoutStyled(QTextDocument& doc, const StyledText& styled, const QFont& fon
     const QString tail = styled.text.mid(styled.italicStart).toHtmlEscaped();
     doc.setHtml(head + QStringLiteral("<i>") + tail + QStringLiteral("</i>"));
     doc.setTextWidth(wrap ? width : -1);
-}
-
-// Long names without blanks ("com.apple.quicktime.location.ISO6709", paths) get break
-// opportunities after their separators, so wrapping never leaves a word wider than its
-// column; the zero-width spaces only reach the drawn text.
-QString withBreakOpportunities(const QString& text)
-{
-    static const QString separators = QStringLiteral("./_\\:");
-    QString out;
-    out.reserve(text.size() + text.size() / 4);
-    for (const QChar c : text) {
-        out += c;
-        if (separators.contains(c))
-            out += QChar(0x200B);
-    }
-    return out;
 }
 
 } // namespace

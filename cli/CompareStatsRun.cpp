@@ -318,7 +318,8 @@ QString compareStatsUsageText()
         "      that fail are left out) as CSV (the default) or an HTML page\n"
         "  perspix-cli --stats SECTION/KEY [-o FILE] PATH...\n"
         "      counts the values of one parameter over every listed file, for example\n"
-        "      --stats Video/Format/String or --stats EXIF/Exif.Photo.ISOSpeedRatings:\n"
+        "      --stats Video/Format or --stats EXIF/Exif.Photo.ISOSpeedRatings (KEY is a\n"
+        "      parameter's key, as the JSON export names it, or its shown name):\n"
         "      a title line, then one \"value<TAB>count\" line per value, \"Not set\" first\n"
         "      (line breaks, tabs and backslashes in values are written as \\n, \\t, \\\\)\n");
 }

@@ -8,6 +8,7 @@
 #include "app/ExtendedOutline.h"
 #include "app/ExtendedOutlineDelegate.h"
 #include "app/OutlineDelegate.h"
+#include "app/TextBreaks.h"
 
 using namespace perspix;
 
@@ -171,6 +172,21 @@ private slots:
                               QStringLiteral("Audio #1")}));
     }
 
+    void breakOpportunitiesOnlyWhereAReaderExpectsThem()
+    {
+        const QString zw(QChar(0x200B));
+        const std::pair<QString, QString> cases[] = {
+            {"com.apple.quicktime.make", "com." + zw + "apple." + zw + "quicktime." + zw + "make"},
+            {"+48.8577+002.2950+035.000/", "+48.8577" + zw + "+002.2950" + zw + "+035.000/" + zw},
+            {"Tuesday, 8 December 2026 03:17:30", "Tuesday, 8 December 2026 03:17:30"},
+            {"1.5 Mb/s", "1.5 Mb/" + zw + "s"},
+            {"-12.5", "-12.5"},
+            {"", ""},
+        };
+        for (const auto& [text, expected] : cases)
+            QCOMPARE(withBreakOpportunities(text), expected);
+    }
+
     void wrappedRowsGrowWithTheirText()
     {
         ExtendedOutline outline;
@@ -179,14 +195,14 @@ private slots:
         outline.show();
         QVERIFY(QTest::qWaitForWindowExposed(&outline));
         const QString longValue = QStringLiteral("word ").repeated(80);
-        outline.setContent({group(
-            QStringLiteral("File"), QStringLiteral("File"), 0,
-            {ExtTreeItem::itemWithKey(QStringLiteral("A"), QStringLiteral("A"),
-                                      QStringLiteral("short")),
-             ExtTreeItem::itemWithKey(QStringLiteral("B"), QStringLiteral("B"), longValue),
-             ExtTreeItem::itemWithKey(QStringLiteral("C"),
-                                      QStringLiteral("com.apple.quicktime.location.ISO6709"),
-                                      QStringLiteral("+59.3293+018.0686/"))})});
+        outline.setContent(
+            {group(QStringLiteral("File"), QStringLiteral("File"), 0,
+                   {ExtTreeItem::itemWithKey(QStringLiteral("A"), QStringLiteral("A"),
+                                             QStringLiteral("short")),
+                    ExtTreeItem::itemWithKey(QStringLiteral("B"), QStringLiteral("B"), longValue),
+                    ExtTreeItem::itemWithKey(QStringLiteral("C"),
+                                             QStringLiteral("com.apple.quicktime.location.ISO6709"),
+                                             QStringLiteral("+59.3293+018.0686/"))})});
         const QModelIndex file = rowNamed(outline, QStringLiteral("File"));
         const QModelIndex shortRow = outline.treeModel()->index(0, 1, file);
         const QModelIndex longRow = outline.treeModel()->index(1, 1, file);
