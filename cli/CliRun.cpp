@@ -12,8 +12,6 @@
 namespace perspix::cli {
 
 namespace {
-constexpr int kBarWidth = 30;
-constexpr qint64 kDrawIntervalMs = 100;
 constexpr int kStallCheckMs = 250;
 const QString kCanNotProcess = QStringLiteral("Can not process the file");
 } // namespace
@@ -21,7 +19,7 @@ const QString kCanNotProcess = QStringLiteral("Can not process the file");
 CliRun::CliRun(const CliOptions& options, const QVariantMap& analysisOptions, QTextStream& out,
                QTextStream& err, bool showProgress)
     : m_options(options), m_analysisOptions(analysisOptions), m_out(out), m_err(err),
-      m_showProgress(showProgress)
+      m_progress(err, showProgress)
 {
 }
 
@@ -102,11 +100,7 @@ int CliRun::exec()
     m_cacher.setDelegate(this);
     const QVariantMap analysisOptions = m_analysisOptions;
     m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
-    if (m_showProgress) {
-        // Log lines would cut through the progress bar: they are printed above it instead.
-        m_log = std::make_unique<LogCapture>();
-        drawProgress(true);
-    }
+    m_progress.begin(m_items.size());
 
     m_cacher.processFiles(m_items);
     QTimer stallCheck;
@@ -117,9 +111,7 @@ int CliRun::exec()
     stallCheck.stop();
     m_cacher.cancelThreadsAndWait();
 
-    clearProgress();
-    flushLog();
-    m_log.reset();
+    m_progress.end();
     m_out.flush();
     m_err.flush();
     int status = m_failed > 0 ? kExitFailedFiles : kExitOk;
@@ -154,8 +146,8 @@ void CliRun::printReady()
         if (it == m_paths.end() || it->answered == 0)
             break;
         if (!printed) {
-            clearProgress();
-            flushLog();
+            m_progress.clear();
+            m_progress.flushLog();
             printed = true;
         }
         printItem(*item, it->data);
@@ -170,9 +162,9 @@ void CliRun::printReady()
     }
     if (printed) {
         m_out.flush();
-        drawProgress(true);
+        m_progress.update(m_answered, m_failed, true);
     } else {
-        drawProgress(false);
+        m_progress.update(m_answered, m_failed);
     }
 }
 
@@ -221,51 +213,6 @@ void CliRun::checkStalled()
     }
     printReady();
     finishIfDone();
-}
-
-void CliRun::drawProgress(bool force)
-{
-    if (!m_showProgress)
-        return;
-    if (!force && m_sinceDraw.isValid() && m_sinceDraw.elapsed() < kDrawIntervalMs)
-        return;
-    flushLog();
-    const qsizetype total = m_items.size();
-    const int filled = total > 0 ? static_cast<int>(m_answered * kBarWidth / total) : 0;
-    m_err << '\r' << '[' << QString(filled, QLatin1Char('#'))
-          << QString(kBarWidth - filled, QLatin1Char('-')) << "] " << m_answered << '/' << total;
-    if (m_failed > 0)
-        m_err << " (" << m_failed << " failed)";
-    m_err << "\x1b[K";
-    m_err.flush();
-    m_progressShown = true;
-    m_sinceDraw.start();
-}
-
-void CliRun::clearProgress()
-{
-    if (!m_progressShown)
-        return;
-    m_err << "\r\x1b[K";
-    m_err.flush();
-    m_progressShown = false;
-}
-
-void CliRun::flushLog()
-{
-    if (!m_log)
-        return;
-    const QStringList lines = m_log->lines();
-    if (lines.size() <= m_logPrinted)
-        return;
-    const bool redraw = m_progressShown;
-    clearProgress();
-    for (qsizetype i = m_logPrinted; i < lines.size(); ++i)
-        m_err << "Perspix: " << lines[i] << '\n';
-    m_logPrinted = lines.size();
-    m_err.flush();
-    if (redraw)
-        drawProgress(true);
 }
 
 } // namespace perspix::cli

@@ -13,6 +13,7 @@
 
 #include "batch/DataCacher.h"
 #include "cli/CommandLine.h"
+#include "cli/TerminalProgress.h"
 #include "model/FileRecord.h"
 
 namespace perspix {
@@ -53,15 +54,12 @@ private:
     void printItem(const FilelistItem& item, const PerspixDataPtr& data);
     void finishIfDone();
     void checkStalled();
-    void drawProgress(bool force);
-    void clearProgress();
-    void flushLog();
 
     CliOptions m_options;
     QVariantMap m_analysisOptions;
     QTextStream& m_out;
     QTextStream& m_err;
-    bool m_showProgress;
+    TerminalProgress m_progress;
 
     DataCacher m_cacher;
     Filelist m_items;
@@ -73,10 +71,6 @@ private:
     FileRecordList m_records; // analysed files in list order, when exporting
     bool m_done = false;
     QEventLoop m_loop;
-    QElapsedTimer m_sinceDraw;
-    bool m_progressShown = false;
-    std::unique_ptr<LogCapture> m_log;
-    qsizetype m_logPrinted = 0;
 };
 
 } // namespace cli

@@ -16,15 +16,13 @@
 namespace perspix::cli {
 
 namespace {
-constexpr int kBarWidth = 30;
-constexpr qint64 kDrawIntervalMs = 100;
 constexpr int kStallCheckMs = 250;
 } // namespace
 
 MediaCopyRun::MediaCopyRun(const CliOptions& options, const QVariantMap& analysisOptions,
                            QTextStream& out, QTextStream& err, bool showProgress)
     : m_options(options.copy), m_paths(options.paths), m_threads(options.threads),
-      m_analysisOptions(analysisOptions), m_out(out), m_err(err), m_showProgress(showProgress)
+      m_analysisOptions(analysisOptions), m_out(out), m_err(err), m_progress(err, showProgress)
 {
     // The copies depend on telling films, sound and images apart, which the MediaInfo
     // branch does; the digests are not needed.
@@ -82,11 +80,7 @@ int MediaCopyRun::exec()
         m_cacher.setDelegate(this);
         const QVariantMap analysisOptions = m_analysisOptions;
         m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
-        if (m_showProgress) {
-            // Log lines would cut through the progress bar: they are printed above it.
-            m_log = std::make_unique<LogCapture>();
-            drawProgress(true);
-        }
+        m_progress.begin(m_items.size());
         m_cacher.processFiles(m_items);
         QTimer stallCheck;
         QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalled(); });
@@ -99,9 +93,7 @@ int MediaCopyRun::exec()
 
     if (m_extractor)
         m_extractor->endRun();
-    clearProgress();
-    flushLog();
-    m_log.reset();
+    m_progress.end();
     m_out.flush();
     m_err << "perspix-cli: " << m_items.size() << (m_items.size() == 1 ? " file, " : " files, ")
           << m_written << " written, " << m_failed << " failed\n";
@@ -143,7 +135,7 @@ void MediaCopyRun::handleReady()
             m_states.erase(it);
         }
         // The last state is always shown.
-        drawProgress(m_next == m_items.size());
+        m_progress.update(m_next, m_failed, m_next == m_items.size());
     }
 }
 
@@ -168,11 +160,11 @@ void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& da
     }
     if (failed)
         ++m_failed;
-    flushLog();
+    m_progress.flushLog();
     if (written.isEmpty())
         return;
     // The bar comes back after the item (handleReady).
-    clearProgress();
+    m_progress.clear();
     for (const QString& path : written)
         m_out << path << '\n';
     m_out.flush();
@@ -204,52 +196,6 @@ void MediaCopyRun::checkStalled()
     }
     handleReady();
     finishIfDone();
-}
-
-void MediaCopyRun::drawProgress(bool force)
-{
-    if (!m_showProgress)
-        return;
-    // A bar that was cleared is drawn again at once; one on screen at most every interval.
-    if (!force && m_progressShown && m_sinceDraw.elapsed() < kDrawIntervalMs)
-        return;
-    flushLog();
-    const qsizetype total = m_items.size();
-    const int filled = total > 0 ? static_cast<int>(m_next * kBarWidth / total) : 0;
-    m_err << '\r' << '[' << QString(filled, QLatin1Char('#'))
-          << QString(kBarWidth - filled, QLatin1Char('-')) << "] " << m_next << '/' << total;
-    if (m_failed > 0)
-        m_err << " (" << m_failed << " failed)";
-    m_err << "\x1b[K";
-    m_err.flush();
-    m_progressShown = true;
-    m_sinceDraw.start();
-}
-
-void MediaCopyRun::clearProgress()
-{
-    if (!m_progressShown)
-        return;
-    m_err << "\r\x1b[K";
-    m_err.flush();
-    m_progressShown = false;
-}
-
-void MediaCopyRun::flushLog()
-{
-    if (!m_log)
-        return;
-    const QStringList lines = m_log->lines();
-    if (lines.size() <= m_logPrinted)
-        return;
-    const bool redraw = m_progressShown;
-    clearProgress();
-    for (qsizetype i = m_logPrinted; i < lines.size(); ++i)
-        m_err << "Perspix: " << lines[i] << '\n';
-    m_logPrinted = lines.size();
-    m_err.flush();
-    if (redraw)
-        drawProgress(true);
 }
 
 } // namespace perspix::cli

@@ -12,6 +12,7 @@
 
 #include "batch/DataCacher.h"
 #include "cli/CommandLine.h"
+#include "cli/TerminalProgress.h"
 
 namespace perspix {
 
@@ -48,9 +49,6 @@ private:
     void handleItem(const FilelistItem& item, const PerspixDataPtr& data);
     void finishIfDone();
     void checkStalled();
-    void drawProgress(bool force);
-    void clearProgress();
-    void flushLog();
 
     MediaCopyOptions m_options;
     QStringList m_paths;
@@ -58,7 +56,7 @@ private:
     QVariantMap m_analysisOptions;
     QTextStream& m_out;
     QTextStream& m_err;
-    bool m_showProgress;
+    TerminalProgress m_progress;
 
     std::unique_ptr<MetadataRemover> m_remover;
     std::unique_ptr<AttachmentsExtractor> m_extractor;
@@ -71,10 +69,6 @@ private:
     qsizetype m_written = 0;
     bool m_done = false;
     QEventLoop m_loop;
-    QElapsedTimer m_sinceDraw;
-    bool m_progressShown = false;
-    std::unique_ptr<LogCapture> m_log;
-    qsizetype m_logPrinted = 0;
 };
 
 } // namespace cli
