@@ -1,5 +1,6 @@
 // Screenshots of the command sheets and menus (see CommandScreenshots.h).
 #include "app/CommandScreenshots.h"
+#include "app/ScreenshotMode.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -22,15 +23,6 @@
 namespace perspix {
 
 namespace {
-
-void settle(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-}
 
 // The window's area of the screen, with whatever shows over it.
 bool saveScreenArea(QWidget* window, const QDir& dir, const QString& name)
@@ -78,20 +70,20 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
     bool ok = true;
     window->raise();
     window->activateWindow();
-    settle(200);
+    screenshotSettle(200);
 
     if (ExportSheet* sheet = commands->exportFiles()) {
-        settle(400);
+        screenshotSettle(400);
         ok &= saveScreenArea(window, dir, QStringLiteral("export-sheet.png"));
         sheet->reject();
-        settle(200);
+        screenshotSettle(200);
     }
 
     if (QDialog* sheet = StripCommands::removeMetadata(window->myView(), window)) {
-        settle(400);
+        screenshotSettle(400);
         ok &= saveScreenArea(window, dir, QStringLiteral("remove-metadata-sheet.png"));
         sheet->reject();
-        settle(200);
+        screenshotSettle(200);
     }
 
     // The menu of the selected row, as a right-click shows it.
@@ -106,20 +98,20 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
             openWith = action->menu();
     const QRect rect = list->visualRect(index);
     menu.popup(list->viewport()->mapToGlobal(rect.center()));
-    settle(300);
+    screenshotSettle(300);
     if (openWith) {
         for (QAction* action : menu.actions())
             if (action->menu() == openWith)
                 menu.setActiveAction(action);
-        settle(200);
+        screenshotSettle(200);
         openWith->popup(menu.mapToGlobal(menu.actionGeometry(menu.activeAction()).topRight()));
-        settle(400);
+        screenshotSettle(400);
     }
     ok &= saveScreenArea(window, dir, QStringLiteral("open-with-menu.png"));
     if (openWith)
         openWith->close();
     menu.close();
-    settle(200);
+    screenshotSettle(200);
 
     // Quick look on the first picture of the list.
     for (const FilelistItemPtr& item : window->myView()->arrangedFilelist()) {
@@ -129,7 +121,7 @@ bool saveCommandScreenshots(MainWindowController* window, const QDir& dir)
         QuickLookWindow& look = QuickLookWindow::instance();
         look.resize(640, 480);
         look.previewFile(item->filename(), window);
-        settle(400);
+        screenshotSettle(400);
         ok &= saveScreenArea(&look, dir, QStringLiteral("quicklook.png"));
         look.closePreview();
         break;

@@ -20,8 +20,7 @@
 
 namespace perspix {
 
-namespace {
-void settle(int ms)
+void screenshotSettle(int ms)
 {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired()) {
@@ -30,7 +29,7 @@ void settle(int ms)
     }
 }
 
-bool save(QWidget* widget, const QDir& dir, const QString& name)
+bool saveScreenshot(QWidget* widget, const QDir& dir, const QString& name)
 {
     const QString path = dir.filePath(name);
     if (!widget->grab().save(path)) {
@@ -40,7 +39,6 @@ bool save(QWidget* widget, const QDir& dir, const QString& name)
     logLine(QStringLiteral("Wrote %1").arg(path));
     return true;
 }
-} // namespace
 
 int runScreenshotMode(const QString& folder, const QStringList& paths)
 {
@@ -60,8 +58,8 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
     QDeadlineTimer deadline(120000);
     while (!deadline.hasExpired() &&
            !(window->worker()->processingIsDone() && window->worker()->countToProcess() > 0))
-        settle(50);
-    settle(300);
+        screenshotSettle(50);
+    screenshotSettle(300);
 
     // A film (with a sound track, with a cover) shows the most.
     MainView* view = window->myView();
@@ -79,32 +77,32 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
         }
     }
     view->selectRow(chosen);
-    settle(300);
+    screenshotSettle(300);
 
     bool ok = true;
     window->setCurrentTab(MainWindowController::GeneralTab);
-    settle(300);
-    ok &= save(window, dir, QStringLiteral("general.png"));
+    screenshotSettle(300);
+    ok &= saveScreenshot(window, dir, QStringLiteral("general.png"));
     window->setCurrentTab(MainWindowController::ExtendedTab);
-    settle(300);
-    ok &= save(window, dir, QStringLiteral("extended.png"));
+    screenshotSettle(300);
+    ok &= saveScreenshot(window, dir, QStringLiteral("extended.png"));
 
     window->setCurrentTab(MainWindowController::GeneralTab);
-    settle(200);
+    screenshotSettle(200);
     ok &= saveCommandScreenshots(window, dir);
 
     if (const FilelistItemPtr item = view->currentFile()) {
         const QList<QuickInfoWindow*> quick =
             app.doQuickInfoWindow({QUrl::fromLocalFile(item->filename())});
-        settle(300);
+        screenshotSettle(300);
         for (QuickInfoWindow* info : quick) {
-            ok &= save(info, dir, QStringLiteral("quickinfo.png"));
+            ok &= saveScreenshot(info, dir, QStringLiteral("quickinfo.png"));
             info->close();
         }
     }
     ok &= saveViewsScreenshots(window, dir);
     window->close();
-    settle(100);
+    screenshotSettle(100);
     return ok ? 0 : 1;
 }
 

@@ -6,8 +6,16 @@
 #include <QString>
 #include <QStringList>
 
+class QDir;
+class QWidget;
+
 namespace perspix {
 
 int runScreenshotMode(const QString& folder, const QStringList& paths);
+
+// For the screenshot writers: lets the event loop run for about `ms` milliseconds, and
+// writes a picture of the widget into the folder, logging what was written or what failed.
+void screenshotSettle(int ms);
+bool saveScreenshot(QWidget* widget, const QDir& dir, const QString& name);
 
 } // namespace perspix

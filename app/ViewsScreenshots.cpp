@@ -1,5 +1,6 @@
 // Screenshots of the comparison, statistics and map views (see ViewsScreenshots.h).
 #include "app/ViewsScreenshots.h"
+#include "app/ScreenshotMode.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -23,25 +24,6 @@
 namespace perspix {
 
 namespace {
-void settle(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-}
-
-bool save(QWidget* widget, const QDir& dir, const QString& name)
-{
-    const QString path = dir.filePath(name);
-    if (!widget->grab().save(path)) {
-        logLine(QStringLiteral("Failed to write %1").arg(path));
-        return false;
-    }
-    logLine(QStringLiteral("Wrote %1").arg(path));
-    return true;
-}
 
 // The first row that differs between the files and is no header, for a selection that
 // shows the marks.
@@ -77,24 +59,24 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
 
     // The comparison tab with highlighting.
     window->setCurrentTab(MainWindowController::ComparisonTab);
-    settle(400);
+    screenshotSettle(400);
     if (ComparisonController* tab = WindowInfo::comparisonControllerOf(window)) {
         tab->setHighlightDifferences(true);
         selectTableRow(tab->table(), firstDifferingRow(tab->content()));
-        settle(200);
+        screenshotSettle(200);
     }
-    ok &= save(window, dir, QStringLiteral("comparison.png"));
+    ok &= saveScreenshot(window, dir, QStringLiteral("comparison.png"));
 
     // The extended comparison window with the marks of differing values.
     ComparisonWindowController* ext =
         ComparisonWindowController::prepareAndShowExtendedComparisonWithPerspixDataArray(
             window->myView()->filesForComparison());
     ext->resize(1100, 640);
-    settle(300);
+    screenshotSettle(300);
     const int row = firstDifferingRow(ext->controller()->content());
     selectTableRow(ext->controller()->table(), row);
-    settle(300);
-    ok &= save(ext, dir, QStringLiteral("ext-comparison.png"));
+    screenshotSettle(300);
+    ok &= saveScreenshot(ext, dir, QStringLiteral("ext-comparison.png"));
 
     // The statistics of that row.
     ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
@@ -102,8 +84,8 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     if (row >= 0)
         stats.prepareForComparisonRow(&ext->controller()->content()[row]);
     stats.resize(440, 300);
-    settle(300);
-    ok &= save(&stats, dir, QStringLiteral("statistics.png"));
+    screenshotSettle(300);
+    ok &= saveScreenshot(&stats, dir, QStringLiteral("statistics.png"));
     stats.hide();
     ext->close();
 
@@ -112,17 +94,17 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     window->raise();
     window->activateWindow();
     QApplication::setActiveWindow(window);
-    settle(200);
+    screenshotSettle(200);
     MapWindowController& map = MapWindowController::sharedInstance();
     map.resize(900, 600);
     map.showSharedMapWindow();
-    settle(1500); // tiles that can be had arrive, or the map settles on its basemap
+    screenshotSettle(1500); // tiles that can be had arrive, or the map settles on its basemap
     // One pin selected, as after a click, shows its file's name.
     const QList<MapPin*> pins = map.mapView()->pins();
     if (!pins.isEmpty())
         pins.first()->setSelected(true);
-    settle(300);
-    ok &= save(&map, dir, QStringLiteral("map.png"));
+    screenshotSettle(300);
+    ok &= saveScreenshot(&map, dir, QStringLiteral("map.png"));
     map.close();
     return ok;
 }
