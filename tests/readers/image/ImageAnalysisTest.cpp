@@ -274,8 +274,10 @@ TEST(ImageAnalysisTest, SectionsOfACanonJpeg)
         SCOPED_TRACE(group->key().toStdString());
         ASSERT_EQ(sectionData.value(group->key()).size(), 1);
         ASSERT_EQ(exportOptions.value(group->key()).size(), 1);
-        const ParameterMap& parameters = sectionData.value(group->key()).first();
-        for (const QString& key : exportOptions.value(group->key()).first())
+        // Copies: value() hands out temporaries that a range-for would outlive.
+        const ParameterMap parameters = sectionData.value(group->key()).first();
+        const QStringList exported = exportOptions.value(group->key()).first();
+        for (const QString& key : exported)
             EXPECT_TRUE(parameters.contains(key)) << key.toStdString();
         QStringList shown;
         collectKeys(*group->children(), shown);
