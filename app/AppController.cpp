@@ -13,11 +13,11 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "app/MainView.h"
-#include "app/MainWindowController.h"
+#include "app/mainwindow/MainView.h"
+#include "app/mainwindow/MainWindowController.h"
 #include "app/Notifier.h"
 #include "app/PreferencesWindow.h"
-#include "app/QuickInfoWindow.h"
+#include "app/preview/QuickInfoWindow.h"
 #include "batch/WindowWorker.h"
 #include "model/CoreSetup.h"
 

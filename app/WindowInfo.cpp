@@ -4,10 +4,10 @@
 #include <QWidget>
 
 #include "app/AppController.h"
-#include "app/ArrangedFilelistModel.h"
-#include "app/ComparisonController.h"
-#include "app/ExtComparisonWindowController.h"
-#include "app/MainWindowController.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
+#include "app/comparison/ComparisonController.h"
+#include "app/comparison/ExtComparisonWindowController.h"
+#include "app/mainwindow/MainWindowController.h"
 #include "model/Log.h"
 
 namespace perspix {

@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-#include "app/MainView.h"
+#include "app/mainwindow/MainView.h"
 #include "comparison/ComparisonAssistant.h"
 
 class QWidget;

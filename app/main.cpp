@@ -12,8 +12,8 @@
 
 #include "app/AppController.h"
 #include "app/AppIcon.h"
-#include "app/ScreenshotMode.h"
-#include "app/SingleInstance.h"
+#include "app/screenshots/ScreenshotMode.h"
+#include "app/platform/SingleInstance.h"
 
 int main(int argc, char** argv)
 {

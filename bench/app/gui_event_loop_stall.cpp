@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include "app/AppController.h"
-#include "app/ArrangedFilelistModel.h"
-#include "app/MainView.h"
-#include "app/MainWindowController.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
+#include "app/mainwindow/MainView.h"
+#include "app/mainwindow/MainWindowController.h"
 #include "batch/WindowWorker.h"
 
 using namespace perspix;

@@ -1,0 +1,313 @@
+// Metadata removal, location removal and attachment extraction from a window (see
+// StripCommands.h).
+#include "app/commands/StripCommands.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "app/mainwindow/MainView.h"
+
+#include "export/AttachmentsExtractor.h"
+#include "readers/image/MetadataRemover.h"
+
+namespace perspix {
+
+namespace {
+
+StripCommands::FolderChooser& folderChooser()
+{
+    static StripCommands::FolderChooser chooser;
+    return chooser;
+}
+
+const char* const kLocationMessage =
+    QT_TRANSLATE_NOOP("StripCommands", "This action does not modify any existing file. \nNew "
+                                       "files with stripped location info will be created in "
+                                       "the chosen folder.");
+const char* const kAttachmentsMessage = QT_TRANSLATE_NOOP(
+    "StripCommands", "This will extract embedded files like cover, previews, fonts, etc.");
+
+// Calls the step on the main thread while the object lives.
+template <typename T> void onMain(QPointer<T> object, std::function<void(T*)> step)
+{
+    QMetaObject::invokeMethod(
+        qApp,
+        [object, step] {
+            if (object)
+                step(object);
+        },
+        Qt::QueuedConnection);
+}
+
+// A determinate progress sheet for a run of so many files; it deletes itself when closed.
+QProgressDialog* progressSheet(QWidget* window, const QString& text, qsizetype count)
+{
+    auto* progress = new QProgressDialog(text, QObject::tr("Stop"), 0, int(count), window);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAttribute(Qt::WA_DeleteOnClose);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(0);
+    progress->setValue(0);
+    progress->show();
+    return progress;
+}
+
+void bump(QProgressDialog* progress)
+{
+    progress->setValue(std::min(progress->value() + 1, progress->maximum()));
+}
+
+// Closes the progress sheet when the remover reports the end of its run.
+class LocationRun : public QObject, public MetadataRemoverDelegate
+{
+public:
+    explicit LocationRun(QProgressDialog* progress) : QObject(progress), m_progress(progress) {}
+    MetadataRemover remover;
+    void metadataRemoverDidFinish(MetadataRemover*, int) override
+    {
+        if (m_progress)
+            m_progress->close();
+    }
+
+private:
+    QPointer<QProgressDialog> m_progress;
+};
+
+class RemoveMetadataSheet : public QDialog, public MetadataRemoverDelegate
+{
+public:
+    RemoveMetadataSheet(const FileRecordList& records, QWidget* window)
+        : QDialog(window), m_records(records)
+    {
+        setWindowTitle(tr("Remove Metadata"));
+        setWindowModality(Qt::WindowModal);
+        setAttribute(Qt::WA_DeleteOnClose);
+        m_pages = new QStackedWidget(this);
+
+        auto* choose = new QWidget;
+        auto* intro = new QLabel(
+            (records.size() == 1
+                 ? tr("A copy of the listed file is written")
+                 : tr("Copies of the %1 listed files are written").arg(records.size())) +
+                tr(" into a folder you choose, without the parts ticked below. The files "
+                   "themselves are not changed."),
+            choose);
+        intro->setWordWrap(true);
+        const QList<std::pair<QString, QString>> parts = {
+            {QStringLiteral("exif"), tr("Exif (camera settings, dates, software, owner)")},
+            {QStringLiteral("gps"), tr("GPS location")},
+            {QStringLiteral("makernote"), tr("Maker notes (raw files keep theirs)")},
+            {QStringLiteral("iptc"), tr("IPTC (captions, keywords, credits)")},
+            {QStringLiteral("xmp"), tr("XMP")},
+        };
+        auto* layout = new QVBoxLayout(choose);
+        layout->addWidget(intro);
+        layout->addSpacing(6);
+        for (const auto& [key, label] : parts) {
+            auto* box = new QCheckBox(label, choose);
+            box->setObjectName(key);
+            box->setChecked(key == QStringLiteral("gps"));
+            connect(box, &QCheckBox::toggled, this, [this] { updateButton(); });
+            layout->addWidget(box);
+            m_boxes.append(box);
+        }
+        layout->addStretch(1);
+        auto* buttons = new QDialogButtonBox(choose);
+        m_remove = buttons->addButton(tr("Remove…"), QDialogButtonBox::AcceptRole);
+        buttons->addButton(QDialogButtonBox::Cancel);
+        connect(buttons, &QDialogButtonBox::accepted, this, &RemoveMetadataSheet::confirm);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        layout->addWidget(buttons);
+
+        auto* running = new QWidget;
+        auto* runLayout = new QVBoxLayout(running);
+        runLayout->addStretch(1);
+        runLayout->addWidget(new QLabel(tr("Writing copies without metadata…"), running));
+        m_progress = new QProgressBar(running);
+        m_progress->setRange(0, int(records.size()));
+        runLayout->addWidget(m_progress);
+        auto* stop = new QPushButton(tr("Stop"), running);
+        connect(stop, &QPushButton::clicked, this, [this] { m_remover.cancel(); });
+        runLayout->addWidget(stop, 0, Qt::AlignRight);
+        runLayout->addStretch(1);
+
+        m_pages->addWidget(choose);
+        m_pages->addWidget(running);
+        auto* outer = new QVBoxLayout(this);
+        outer->addWidget(m_pages);
+        setMinimumWidth(420);
+        updateButton();
+    }
+
+    ~RemoveMetadataSheet() override
+    {
+        m_remover.setDelegate(nullptr);
+        m_remover.cancel();
+        m_remover.wait();
+    }
+
+    QVariantMap parts() const
+    {
+        QVariantMap parts;
+        for (QCheckBox* box : m_boxes)
+            parts.insert(box->objectName(), box->isChecked() ? 1 : 0);
+        return parts;
+    }
+
+    void confirm()
+    {
+        m_remover.setArrayWithData(m_records);
+        m_remover.setMetadataParts(parts());
+        m_remover.setDelegate(this);
+        if (m_records.isEmpty() || !m_remover.metadata().any())
+            return;
+        const QString folder =
+            StripCommands::chooseFolder(this, tr("Select folder to save the files"));
+        if (folder.isEmpty()) {
+            metadataRemoverDidFinish(&m_remover, MetadataRemover::kResultCancelled);
+            return;
+        }
+        m_pages->setCurrentIndex(1);
+        m_progress->setValue(0);
+        QPointer<RemoveMetadataSheet> self(this);
+        m_remover.didProcessTheFileBlock = [self] {
+            onMain<RemoveMetadataSheet>(self, [](RemoveMetadataSheet* sheet) {
+                sheet->m_progress->setValue(sheet->m_progress->value() + 1);
+            });
+        };
+        m_remover.startInFolder(folder);
+    }
+
+    void metadataRemoverDidFinish(MetadataRemover*, int) override
+    {
+        m_pages->setCurrentIndex(0);
+        m_progress->reset();
+        accept();
+    }
+
+private:
+    void updateButton()
+    {
+        bool any = false;
+        for (QCheckBox* box : m_boxes)
+            any |= box->isChecked();
+        m_remove->setEnabled(any);
+    }
+
+    FileRecordList m_records;
+    MetadataRemover m_remover;
+    QStackedWidget* m_pages = nullptr;
+    QList<QCheckBox*> m_boxes;
+    QPushButton* m_remove = nullptr;
+    QProgressBar* m_progress = nullptr;
+};
+
+} // namespace
+
+void StripCommands::setFolderChooser(FolderChooser chooser)
+{
+    folderChooser() = std::move(chooser);
+}
+
+QString StripCommands::chooseFolder(QWidget* parent, const QString& message)
+{
+    if (folderChooser())
+        return folderChooser()(parent, message);
+    QFileDialog dialog(parent, message);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, QObject::tr("Save"));
+    dialog.setLabelText(QFileDialog::LookIn, message);
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+QDialog* StripCommands::removeMetadata(MainView* view, QWidget* window)
+{
+    const FileRecordList records = view->arrayWithDataForExport();
+    if (records.isEmpty())
+        return nullptr;
+    auto* sheet = new RemoveMetadataSheet(records, window);
+    sheet->open();
+    return sheet;
+}
+
+void StripCommands::removeLocationInfo(MainView* view, QWidget* window)
+{
+    const FileRecordList records = view->arrayWithDataForExport();
+    if (records.isEmpty())
+        return;
+    const QString folder =
+        chooseFolder(window, QCoreApplication::translate("StripCommands", kLocationMessage));
+    if (!folder.isEmpty())
+        removeLocationInto(records, folder, window);
+}
+
+void StripCommands::extractAttachments(MainView* view, QWidget* window)
+{
+    const FileRecordList records = view->arrayWithDataForExport();
+    if (records.isEmpty())
+        return;
+    const QString folder =
+        chooseFolder(window, QCoreApplication::translate("StripCommands", kAttachmentsMessage));
+    if (!folder.isEmpty())
+        extractAttachmentsInto(records, folder, window);
+}
+
+QProgressDialog* StripCommands::removeLocationInto(const FileRecordList& records,
+                                                   const QString& folder, QWidget* window)
+{
+    if (records.isEmpty())
+        return nullptr;
+    QProgressDialog* progress =
+        progressSheet(window, QObject::tr("Writing copies without location info…"), records.size());
+    auto* run = new LocationRun(progress);
+    run->remover.setArrayWithData(records);
+    run->remover.setMetadataParts({{QStringLiteral("gps"), true}});
+    run->remover.setDelegate(run);
+    QPointer<QProgressDialog> guard(progress);
+    run->remover.willProcessTheFileBlock = [guard] { onMain<QProgressDialog>(guard, bump); };
+    QObject::connect(progress, &QProgressDialog::canceled, run, [run] { run->remover.cancel(); });
+    run->remover.startInFolder(folder);
+    return progress;
+}
+
+QProgressDialog* StripCommands::extractAttachmentsInto(const FileRecordList& records,
+                                                       const QString& folder, QWidget* window)
+{
+    if (records.isEmpty())
+        return nullptr;
+    QProgressDialog* progress =
+        progressSheet(window, QObject::tr("Extracting embedded files…"), records.size());
+    auto extractor = std::make_shared<AttachmentsExtractor>();
+    extractor->setArrayWithData(records);
+    QPointer<QProgressDialog> guard(progress);
+    extractor->willProcessTheFileBlock = [guard] { onMain<QProgressDialog>(guard, bump); };
+    QObject::connect(progress, &QProgressDialog::canceled, progress,
+                     [weak = std::weak_ptr<AttachmentsExtractor>(extractor)] {
+                         if (const auto live = weak.lock())
+                             live->cancel();
+                     });
+    // The extractor lives until its run has ended and the sheet is closed.
+    auto* holder = new QObject(progress);
+    QObject::connect(holder, &QObject::destroyed, [extractor] { extractor->wait(); });
+    extractor->startInFolder(folder, [guard] {
+        if (guard)
+            guard->close();
+    });
+    return progress;
+}
+
+} // namespace perspix

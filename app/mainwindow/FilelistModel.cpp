@@ -1,0 +1,187 @@
+// The window's file list as an item model (see FilelistModel.h).
+#include "app/mainwindow/FilelistModel.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QStyle>
+
+#include "batch/DataCacher.h"
+#include "model/Keys.h"
+
+namespace perspix {
+
+namespace {
+constexpr int kIconSize = 32;
+
+QImage coverImage(const PerspixDataPtr& data)
+{
+    const GeneralRecord* general = data ? data->generalInfo() : nullptr;
+    if (!general || !general->contains(keys::kCoverData))
+        return {};
+    const QVariant cover = general->values.value(keys::kCoverData);
+    if (cover.metaType() == QMetaType::fromType<QImage>())
+        return cover.value<QImage>();
+    return QImage::fromData(cover.toByteArray());
+}
+} // namespace
+
+FilelistModel::FilelistModel(QObject* parent) : QAbstractListModel(parent) {}
+
+FilelistItemPtr FilelistModel::itemAt(int row) const
+{
+    if (row < 0 || row >= m_items.size())
+        return nullptr;
+    return m_items.at(row);
+}
+
+int FilelistModel::rowOfItem(const FilelistItemPtr& item) const
+{
+    return int(m_items.indexOf(item));
+}
+
+void FilelistModel::clear()
+{
+    beginResetModel();
+    m_items.clear();
+    endResetModel();
+}
+
+void FilelistModel::insertItems(int row, const Filelist& items)
+{
+    if (items.isEmpty())
+        return;
+    if (row < 0 || row > m_items.size())
+        row = int(m_items.size());
+    beginInsertRows({}, row, row + int(items.size()) - 1);
+    for (qsizetype i = 0; i < items.size(); ++i)
+        m_items.insert(row + i, items.at(i));
+    endInsertRows();
+}
+
+Filelist FilelistModel::removeItems(const Filelist& items)
+{
+    Filelist removed;
+    for (const auto& item : items) {
+        const int row = rowOfItem(item);
+        if (row < 0)
+            continue;
+        beginRemoveRows({}, row, row);
+        m_items.removeAt(row);
+        endRemoveRows();
+        removed.append(item);
+    }
+    return removed;
+}
+
+bool FilelistModel::moveItem(int from, int to)
+{
+    if (from < 0 || from >= m_items.size() || to < 0 || to > m_items.size())
+        return false;
+    if (to == from || to == from + 1)
+        return true;
+    if (!beginMoveRows({}, from, from, {}, to))
+        return false;
+    const FilelistItemPtr item = m_items.takeAt(from);
+    m_items.insert(to > from ? to - 1 : to, item);
+    endMoveRows();
+    return true;
+}
+
+void FilelistModel::itemChanged(const FilelistItemPtr& item)
+{
+    const int row = rowOfItem(item);
+    if (row >= 0)
+        emit dataChanged(index(row), index(row));
+}
+
+int FilelistModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_items.size());
+}
+
+Qt::ItemFlags FilelistModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractListModel::flags(index) | Qt::ItemIsDropEnabled;
+    if (index.isValid())
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QVariant FilelistModel::data(const QModelIndex& index, int role) const
+{
+    const FilelistItemPtr item = itemAt(index.row());
+    if (!item)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return item->prefixedPath();
+    case Qt::ToolTipRole:
+        return item->filename();
+    case Qt::DecorationRole:
+        return iconForItem(item);
+    case ItemRole:
+        return QVariant::fromValue(static_cast<void*>(item.get()));
+    default:
+        return {};
+    }
+}
+
+QIcon FilelistModel::iconForItem(const FilelistItemPtr& item) const
+{
+    const QImage stored = item->icon();
+    if (!stored.isNull() && !item->iconSpinner())
+        return QIcon(QPixmap::fromImage(stored));
+    QImage icon;
+    PerspixDataPtr data = m_cacher ? m_cacher->dataFromCacheForFile(item->filename()) : nullptr;
+    if (!data && item->isProcessed())
+        data = item->data();
+    if (data) {
+        icon = coverImage(data);
+        if (icon.isNull())
+            icon = fileIcon(item->filename()).pixmap(kIconSize).toImage();
+        item->setIconSpinner(false);
+    } else if (item->isProcessed() || (m_cacher && m_cacher->isFileFailed(item->filename()))) {
+        icon = fileIcon(item->filename()).pixmap(kIconSize).toImage();
+        item->setIconSpinner(false);
+    } else {
+        item->setIconSpinner(true);
+        return placeholderIcon();
+    }
+    if (!icon.isNull()) {
+        icon = icon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        item->setIcon(icon);
+    }
+    return QIcon(QPixmap::fromImage(icon));
+}
+
+QIcon FilelistModel::fileIcon(const QString& path)
+{
+    static QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull())
+        icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return icon;
+}
+
+QIcon FilelistModel::placeholderIcon()
+{
+    // A dashed box: the file is listed but its analysis has not arrived yet.
+    static const QIcon icon = [] {
+        QPixmap pixmap(kIconSize, kIconSize);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(QApplication::palette().color(QPalette::PlaceholderText), 1.5, Qt::DashLine);
+        painter.setPen(pen);
+        painter.drawRoundedRect(QRectF(4.5, 4.5, kIconSize - 9, kIconSize - 9), 3, 3);
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
+
+} // namespace perspix

@@ -1,0 +1,112 @@
+// Screenshots of the comparison, statistics and map views (see ViewsScreenshots.h).
+#include "app/screenshots/ViewsScreenshots.h"
+#include "app/screenshots/ScreenshotMode.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include "app/mainwindow/ArrangedFilelistModel.h"
+#include "app/comparison/ComparisonController.h"
+#include "app/comparison/ComparisonWindowController.h"
+#include "app/mainwindow/ExtTreeModel.h"
+#include "app/mainwindow/ExtendedOutline.h"
+#include "app/mainwindow/MainView.h"
+#include "app/mainwindow/MainWindowController.h"
+#include "app/map/MapPin.h"
+#include "app/map/MapWidget.h"
+#include "app/map/MapWindowController.h"
+#include "app/comparison/ParameterStatisticsController.h"
+#include "app/WindowInfo.h"
+#include "model/Log.h"
+#include "model/Settings.h"
+
+namespace perspix {
+
+namespace {
+
+// The first row that differs between the files and is no header, for a selection that
+// shows the marks.
+int firstDifferingRow(const QList<ComparisonRow>& rows)
+{
+    for (int r = 0; r < rows.size(); ++r)
+        if (rows[r].values.size() > 2 && !rows[r].allEqual && rows[r].coincidences > 1)
+            return r;
+    for (int r = 0; r < rows.size(); ++r)
+        if (rows[r].values.size() > 2 && !rows[r].allEqual)
+            return r;
+    return -1;
+}
+
+void selectTableRow(ComparisonTableView* table, int row)
+{
+    if (row < 0)
+        return;
+    const QModelIndex index = table->model()->index(row, 0);
+    table->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                               QItemSelectionModel::Rows);
+    table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    table->scrollTo(index, QAbstractItemView::EnsureVisible);
+}
+} // namespace
+
+bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
+{
+    bool ok = true;
+    Settings ud;
+    ud.setValue(prefs::kExtComparisonHighlight, true);
+    ud.setValue(prefs::kShowCoincidences, true);
+
+    // The comparison tab with highlighting.
+    window->setCurrentTab(MainWindowController::ComparisonTab);
+    screenshotSettle(400);
+    if (ComparisonController* tab = WindowInfo::comparisonControllerOf(window)) {
+        tab->setHighlightDifferences(true);
+        selectTableRow(tab->table(), firstDifferingRow(tab->content()));
+        screenshotSettle(200);
+    }
+    ok &= saveScreenshot(window, dir, QStringLiteral("comparison.png"));
+
+    // The extended comparison window with the marks of differing values.
+    ComparisonWindowController* ext =
+        ComparisonWindowController::prepareAndShowExtendedComparisonWithPerspixDataArray(
+            window->myView()->filesForComparison());
+    ext->resize(1100, 640);
+    screenshotSettle(300);
+    const int row = firstDifferingRow(ext->controller()->content());
+    selectTableRow(ext->controller()->table(), row);
+    screenshotSettle(300);
+    ok &= saveScreenshot(ext, dir, QStringLiteral("ext-comparison.png"));
+
+    // The statistics of that row.
+    ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
+    stats.show();
+    if (row >= 0)
+        stats.prepareForComparisonRow(&ext->controller()->content()[row]);
+    stats.resize(440, 300);
+    screenshotSettle(300);
+    ok &= saveScreenshot(&stats, dir, QStringLiteral("statistics.png"));
+    stats.hide();
+    ext->close();
+
+    // The map with a pin per located file, offline.
+    window->setCurrentTab(MainWindowController::GeneralTab);
+    window->raise();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    screenshotSettle(200);
+    MapWindowController& map = MapWindowController::sharedInstance();
+    map.resize(900, 600);
+    map.showSharedMapWindow();
+    screenshotSettle(1500); // tiles that can be had arrive, or the map settles on its basemap
+    // One pin selected, as after a click, shows its file's name.
+    const QList<MapPin*> pins = map.mapView()->pins();
+    if (!pins.isEmpty())
+        pins.first()->setSelected(true);
+    screenshotSettle(300);
+    ok &= saveScreenshot(&map, dir, QStringLiteral("map.png"));
+    map.close();
+    return ok;
+}
+
+} // namespace perspix

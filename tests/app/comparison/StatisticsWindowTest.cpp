@@ -1,0 +1,186 @@
+// The statistics window follows what the user selects: a parameter of a main window's
+// extended outline (counted over the window's list) and a comparison row (counted over its
+// files), through the notifications, only while it is visible.
+#include <QTableView>
+
+#include "AppTestSupport.h"
+#include "app/AppController.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
+#include "app/comparison/ComparisonController.h"
+#include "app/mainwindow/ExtTreeModel.h"
+#include "app/mainwindow/ExtendedOutline.h"
+#include "app/mainwindow/MainView.h"
+#include "app/mainwindow/MainWindowController.h"
+#include "app/mainwindow/MainWindowViews.h"
+#include "app/Notifier.h"
+#include "app/comparison/ParameterStatisticsController.h"
+#include "app/WindowInfo.h"
+#include "batch/WindowWorker.h"
+
+using namespace perspix;
+
+namespace {
+
+ComparisonRow row(const QStringList& values)
+{
+    ComparisonRow r{values, false, 0, {}};
+    ComparisonAssistant::computeRowStatistics(r);
+    return r;
+}
+
+// The outline row of a parameter key inside the first group of a kind.
+QModelIndex outlineRow(ExtendedOutline* outline, const QString& groupKey, const QString& key)
+{
+    ExtTreeModel* model = outline->treeModel();
+    for (int g = 0; g < model->rowCount(); ++g) {
+        const QModelIndex group = model->index(g, 0);
+        if (model->itemForIndex(group)->key() != groupKey)
+            continue;
+        for (int r = 0; r < model->rowCount(group); ++r) {
+            const QModelIndex child = model->index(r, 0, group);
+            if (model->itemForIndex(child)->key() == key)
+                return child;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class StatisticsWindowTest : public QObject
+{
+    Q_OBJECT
+
+    QPointer<MainWindowController> m_window;
+
+private slots:
+    void initTestCase()
+    {
+        AppController::initialize();
+        const QList<QUrl> urls = {
+            QUrl::fromLocalFile(apptest::dataPath(QStringLiteral("media/paris.mp4"))),
+            QUrl::fromLocalFile(apptest::dataPath(QStringLiteral("media/sydney.mov"))),
+            QUrl::fromLocalFile(apptest::dataPath(QStringLiteral("media/clip.webm"))),
+            QUrl::fromLocalFile(apptest::dataPath(QStringLiteral("audio/stereo.wav")))};
+        m_window = AppController::instance().showNewWindowForFiles(urls);
+        m_window->processUrls(urls);
+        QVERIFY(apptest::waitFor([this] {
+            return m_window->worker()->countToProcess() == 4 &&
+                   m_window->worker()->processingIsDone();
+        }));
+    }
+
+    void cleanupTestCase()
+    {
+        ParameterStatisticsController::sharedInstance().hide();
+        if (m_window)
+            m_window->close();
+    }
+
+    void followsTheOutlineSelection()
+    {
+        ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
+        stats.hide();
+        m_window->setCurrentTab(MainWindowController::ExtendedTab);
+        MainView* view = m_window->myView();
+        const int parisRow = [&] {
+            for (int r = 0; r < view->arrangedModel()->rowCount(); ++r)
+                if (view->arrangedModel()->itemAt(r)->filename().endsWith(
+                        QLatin1String("paris.mp4")))
+                    return r;
+            return -1;
+        }();
+        view->selectRow(parisRow);
+        QVERIFY(apptest::waitFor([&] { return view->outline()->treeModel()->rowCount() > 0; }));
+        ExtendedOutline* outline = view->outline();
+
+        // Hidden: a selection changes nothing.
+        const QModelIndex format =
+            outlineRow(outline, QStringLiteral("Video"), QStringLiteral("Format/String"));
+        QVERIFY(format.isValid());
+        outline->setCurrentIndex(format);
+        QCOMPARE(stats.label(), QStringLiteral("Statistics"));
+        QVERIFY(stats.rows().isEmpty());
+
+        stats.show();
+        outline->selectionModel()->clearSelection();
+        outline->setCurrentIndex(format);
+        // Three films with video (AVC, AVC, VP9) and a sound file without.
+        QCOMPARE(stats.label(), QStringLiteral("Video: Format\n"));
+        const QList<StatisticsRow> expected = {
+            {QStringLiteral("Not set"), 1}, {QStringLiteral("AVC"), 2}, {QStringLiteral("VP9"), 1}};
+        QCOMPARE(stats.rows(), expected);
+        QCOMPARE(stats.table()->model()->rowCount(), 3);
+        QCOMPARE(stats.table()->model()->index(1, 1).data().toString(), QStringLiteral("2"));
+        QCOMPARE(stats.windowTitle(), QStringLiteral("Video: Format"));
+
+        // A group row is no parameter: the table keeps what it shows.
+        outline->setCurrentIndex(format.parent());
+        QCOMPARE(stats.rows(), expected);
+        // No selection: empty.
+        outline->selectionModel()->clearSelection();
+        QCOMPARE(stats.label(), QStringLiteral("Statistics"));
+        QVERIFY(stats.rows().isEmpty());
+
+        // The statistics command reads the key window's selection.
+        outline->setCurrentIndex(format);
+        stats.hide();
+        QVERIFY(stats.rows().isEmpty());
+        m_window->activateWindow();
+        QApplication::setActiveWindow(m_window);
+        stats.prepareAndShow();
+        QCOMPARE(stats.rows(), expected);
+    }
+
+    void exportOnTheComparisonTab()
+    {
+        m_window->setCurrentTab(MainWindowController::ExtendedTab);
+        QVERIFY(!MainWindowViews::exportComparison(m_window)); // the window's own export
+        m_window->setCurrentTab(MainWindowController::ComparisonTab);
+        QVERIFY(MainWindowViews::exportComparison(m_window));
+        auto* sheet = m_window->findChild<ComparisonExportWinController*>();
+        QVERIFY(sheet && sheet->isVisible());
+        ComparisonController* tab = WindowInfo::comparisonControllerOf(m_window);
+        QCOMPARE(sheet->exportDelegate(), static_cast<ComparisonExportDelegate*>(tab));
+        sheet->cancelExport();
+        m_window->setCurrentTab(MainWindowController::GeneralTab);
+    }
+
+    void followsAComparisonRow()
+    {
+        ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
+        stats.show();
+        ComparisonController tab(ComparisonController::Kind::Tab);
+        const QList<ComparisonRow> rows = {
+            row({QStringLiteral("Audio")}),
+            row({QStringLiteral("Channels"), QString(), QStringLiteral("2"), QStringLiteral("2")})};
+        tab.setContent(rows, {QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")});
+        ComparisonTableView* table = tab.table();
+        table->selectionModel()->select(table->model()->index(1, 0),
+                                        QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+        QCOMPARE(stats.label(), QStringLiteral("Channels"));
+        const QList<StatisticsRow> expected = {{QStringLiteral("Not set"), 1},
+                                               {QStringLiteral("2"), 2}};
+        QCOMPARE(stats.rows(), expected);
+
+        // A header row (sent as such: the table does not let one be selected) resets.
+        emit Notifier::instance().extComparisonTableSelectionDidChange(table, &rows[0]);
+        QCOMPARE(stats.label(), QStringLiteral("Statistics"));
+        QVERIFY(stats.rows().isEmpty());
+        QCOMPARE(stats.windowTitle(), QStringLiteral("Statistics"));
+
+        stats.prepareForComparisonRow(&rows[1]);
+        QCOMPARE(stats.rows(), expected);
+        table->clearSelection(); // no row: reset
+        QVERIFY(stats.rows().isEmpty());
+
+        // While hidden, comparison rows are ignored.
+        stats.hide();
+        emit Notifier::instance().extComparisonTableSelectionDidChange(table, &rows[1]);
+        QVERIFY(stats.rows().isEmpty());
+    }
+};
+
+PERSPIX_APP_TEST_MAIN(StatisticsWindowTest)
+#include "StatisticsWindowTest.moc"
