@@ -15,3 +15,11 @@ if(PERSPIX_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(perspix_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Rebuilds in a second checkout of the same sources (a worktree, a CI clone) reuse the
+# objects of the first when ccache is installed.
+find_program(PERSPIX_CCACHE ccache)
+if(PERSPIX_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+    set(CMAKE_C_COMPILER_LAUNCHER ${PERSPIX_CCACHE})
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${PERSPIX_CCACHE})
+endif()
