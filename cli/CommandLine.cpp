@@ -19,6 +19,7 @@ const QString kNoCovers = QStringLiteral("no-covers");
 const QString kQuiet = QStringLiteral("quiet");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
+const QString kListKeys = QStringLiteral("list-keys");
 const QString kFormat = QStringLiteral("format");
 const QString kOutput = QStringLiteral("o");
 const QString kSeparate = QStringLiteral("separate");
@@ -39,6 +40,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.addOption({{QStringLiteral("q"), kQuiet}, QString()});
     parser.addOption({{QStringLiteral("h"), kHelp}, QString()});
     parser.addOption({kVersion, QString()});
+    parser.addOption({kListKeys, QString()});
     parser.addOption({kFormat, QString(), QStringLiteral("FMT")});
     parser.addOption({kOutput, QString(), QStringLiteral("FILE")});
     parser.addOption({kSeparate, QString(), QStringLiteral("DIR")});
@@ -58,6 +60,10 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(kVersion)) {
         outcome.action = ParseOutcome::Version;
+        return outcome;
+    }
+    if (parser.isSet(kListKeys)) {
+        outcome.action = ParseOutcome::ListKeys;
         return outcome;
     }
 
@@ -118,7 +124,7 @@ QString usageText()
 {
     QString text = QStringLiteral(
         "Usage: perspix-cli [OPTIONS] PATH...\n"
-        "       perspix-cli [OPTIONS] PROJECT.perspixproj\n"
+        "  or:  perspix-cli [OPTIONS] PROJECT.perspixproj\n"
         "Analyses media files and folders (folders are expanded recursively and sorted like\n"
         "a file browser sorts names) and prints, per file, its path, a line of \"-\" and its\n"
         "general summary, or exports every analysed file in one format. A project file given\n"
@@ -135,6 +141,8 @@ QString usageText()
         "  -q, --quiet      no progress display\n"
         "  -h, --help       show this help and exit\n"
         "  --version        show the version and exit\n"
+        "  --list-keys      list the SECTION/KEY names that --stats knows beforehand and\n"
+        "                   exit\n"
         "\n"
         "Export:\n"
         "  --format FMT     export every analysed file instead of the summaries; FMT is\n"
@@ -145,7 +153,8 @@ QString usageText()
         "                   after the input (\"clip.mov\" gives \"clip.json\", then\n"
         "                   \"clip (1).json\" for a second clip)\n"
         "  --no-private     leave out private file facts (folder, kind, comments, tags, ...)\n"
-        "  --save-project FILE  save the list of files as a project; without --format\n"
+        "  --save-project FILE\n"
+        "                   save the list of files as a project; without --format\n"
         "                   nothing is analysed\n"
         "\n");
     text += mediaCopyUsage();

@@ -46,7 +46,7 @@ struct CliOptions
 
 struct ParseOutcome
 {
-    enum Action { Run, Help, Version, UsageError };
+    enum Action { Run, Help, Version, ListKeys, UsageError };
     Action action = UsageError;
     CliOptions options;
     QString error; // for UsageError

@@ -324,6 +324,25 @@ QString compareStatsUsageText()
         "      (line breaks, tabs and backslashes in values are written as \\n, \\t, \\\\)\n");
 }
 
+QString statsKeysText()
+{
+    const ParametersOrder& order = ComparisonAssistant::parametersOrder();
+    QStringList sections;
+    for (const QString& section : ComparisonAssistant::fixedKindOrder())
+        if (order.contains(section))
+            sections.append(section);
+    QStringList others = order.keys();
+    others.sort();
+    for (const QString& section : std::as_const(others))
+        if (!sections.contains(section))
+            sections.append(section);
+    QString text;
+    for (const QString& section : std::as_const(sections))
+        for (const QString& key : order.value(section))
+            text += section + u'/' + key + u'\n';
+    return text;
+}
+
 RunOutput comparisonOutput(const AnalysedList& list, const CompareStatsOptions& options,
                            qsizetype limit)
 {
@@ -414,6 +433,9 @@ int runCompareOrStats(const QStringList& arguments, QTextStream& out, QTextStrea
         return kExitOk;
     case ParseOutcome::Version:
         out << versionText();
+        return kExitOk;
+    case ParseOutcome::ListKeys:
+        out << statsKeysText();
         return kExitOk;
     case ParseOutcome::UsageError:
         err << "perspix-cli: " << parsed.error << "\n\n" << usageText() << compareStatsUsageText();

@@ -36,6 +36,9 @@ struct CompareStatsParse
 bool isCompareOrStatsRun(const QStringList& arguments);
 CompareStatsParse extractCompareStatsOptions(const QStringList& arguments);
 QString compareStatsUsageText();
+// The "SECTION/KEY" names of the shipped parameter order, one per line, sections in the
+// comparison's order: the keys --stats is known to find (shell completion lists them).
+QString statsKeysText();
 
 // The whole run, from the arguments (without the program name) to the exit status.
 int runCompareOrStats(const QStringList& arguments, QTextStream& out, QTextStream& err);

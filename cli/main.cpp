@@ -31,6 +31,9 @@ int main(int argc, char** argv)
     case cli::ParseOutcome::Version:
         out << cli::versionText();
         return cli::kExitOk;
+    case cli::ParseOutcome::ListKeys:
+        out << cli::statsKeysText();
+        return cli::kExitOk;
     case cli::ParseOutcome::UsageError:
         err << "perspix-cli: " << parsed.error << "\n\n" << cli::usageText();
         return cli::kExitUsage;

@@ -27,7 +27,7 @@ std::string auxiliaryFolder()
         std::string library = info.dli_fname;
         const auto slash = library.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : library.substr(0, slash);
-        const std::string installed = folder + "/../libexec/taglink";
+        const std::string installed = folder + "/" TAGLINK_INSTALL_LIBEXEC_FROM_LIBDIR;
         if (isDirectory(installed))
             return installed;
     }

@@ -1,6 +1,6 @@
 // Where Taglink finds its auxiliary programs (ExifTool and the watchdog). Nothing
-// searches PATH: the folder is $TAGLINK_LIBEXEC when set, else libexec/taglink next to
-// the installed library, else the build tree's folder.
+// searches PATH: the folder is $TAGLINK_LIBEXEC when set, else libexec/taglink of the
+// prefix the library is installed in, else the build tree's folder.
 #pragma once
 
 #include <string>

@@ -103,6 +103,7 @@ TEST(CliProgram, ExitStatusesAndUsage)
         {{"--bogus", "x"}, kExitUsage, "", "Usage: perspix-cli"},
         {{"--help"}, kExitOk, "Usage: perspix-cli [OPTIONS] PATH...", ""},
         {{"--version"}, kExitOk, "perspix-cli ", ""},
+        {{"--list-keys"}, kExitOk, "\nVideo/Format/String\n", ""},
         {{home.filePath("none")},
          kExitFailedFiles,
          "",
