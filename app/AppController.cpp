@@ -13,13 +13,13 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "app/mainwindow/MainView.h"
-#include "app/mainwindow/MainWindowController.h"
 #include "app/Notifier.h"
 #include "app/PreferencesWindow.h"
+#include "app/mainwindow/MainView.h"
+#include "app/mainwindow/MainWindowController.h"
 #include "app/preview/QuickInfoWindow.h"
+#include "batch/CoreSetup.h"
 #include "batch/WindowWorker.h"
-#include "model/CoreSetup.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initPerspixResources()

@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"

@@ -15,7 +15,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PropertyList.h"
