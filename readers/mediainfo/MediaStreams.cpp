@@ -7,11 +7,15 @@
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"
+#include "readers/film/FilmThumbnailer.h"
 #include "readers/mediainfo/oMediaInfo.h"
 
 namespace perspix {
 
 namespace {
+
+// Films get frames as large as the covers the image branch makes.
+constexpr int kFrameThumbnailSize = 256;
 
 // The leading integer of a library value ("2024.000" reads 2024), clamped to the range;
 // 0 when the text does not start with a number.
@@ -102,6 +106,12 @@ GeneralRecord PerspixData::prepareMediainfoGeneral(oMediaInfo& mi)
             first.trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (decoded && !decoded.decoded.isEmpty())
             general.insert(keys::kCoverData, decoded.decoded);
+    }
+    if (!general.contains(keys::kCoverData) && useSlowThumbProcessing &&
+        mi.numberOfStreams(StreamKind::Video) > 0) {
+        const QImage frame = FilmThumbnailer::frameOfFile(filename, kFrameThumbnailSize);
+        if (!frame.isNull())
+            general.insert(keys::kFrameThumbnail, frame);
     }
 
     dataFillGeneralStreamsFrom(mi, general);

@@ -1,6 +1,7 @@
 // The MediaInfo branch of the analysis on real films and sound files: the general record,
 // the stream summaries, the extended groups, the per-stream records and export keys.
 #include <QFileInfo>
+#include <QImage>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -331,6 +332,38 @@ TEST(MediaStreams, CoverPictureIsTheFirstOne)
             if (c.start.startsWith('<')) {
                 EXPECT_EQ(cover, c.start);
             }
+        }
+    }
+}
+
+// A film without a cover gets a frame, scaled to 256 at most, when the slow thumbnails are
+// asked for; sound, damaged films and the fast setting get none, and never a cover.
+TEST(MediaStreams, FramesOfFilmsWithoutCover)
+{
+    const struct
+    {
+        const char* file;
+        bool slow;
+        QSize frame; // empty: no frame
+    } cases[] = {
+        {"media/paris.mp4", true, {256, 192}}, {"media/clip.webm", true, {256, 144}},
+        {"media/msmpeg4.avi", true, {64, 48}}, {"media/paris.mp4", false, {}},
+        {"audio/stereo.wav", true, {}},        {"audio/song.mp3", true, {}}, // has its own cover
+        {"media/truncated.mp4", true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.slow ? " slow" : " fast"));
+        const auto data =
+            analyse(QString::fromUtf8(c.file), {{keys::kOptUseSlowThumbProcessing, c.slow}});
+        ASSERT_TRUE(data && data->dict());
+        const GeneralRecord& general = *data->generalInfo();
+        const QImage frame = general.values.value(keys::kFrameThumbnail).value<QImage>();
+        EXPECT_EQ(frame.size(), c.frame.isEmpty() ? QSize() : c.frame);
+        EXPECT_FALSE(data->hasCover() && !general.contains(keys::kCoverData));
+        if (!frame.isNull()) {
+            // A real picture, not a black or empty buffer.
+            const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+            EXPECT_GT(centre.red() + centre.green() + centre.blue(), 30);
         }
     }
 }
