@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace perspix {
 

@@ -2,6 +2,7 @@
 // general record (summary, cover, one line per stream) and the prepared data (extended
 // tree, per-stream parameters, export keys). Reads only through the oMediaInfo adapter.
 #include <QByteArray>
+#include <algorithm>
 #include <limits>
 
 #include "model/Keys.h"
@@ -109,7 +110,12 @@ GeneralRecord PerspixData::prepareMediainfoGeneral(oMediaInfo& mi)
     }
     if (!general.contains(keys::kCoverData) && useSlowThumbProcessing &&
         mi.numberOfStreams(StreamKind::Video) > 0) {
-        const QImage frame = FilmThumbnailer::frameOfFile(filename, kFrameThumbnailSize);
+        // Small films are not blown up: the frame is at most as large as the picture.
+        const qint64 edge = std::max(int64Value(mi.GetVideo(0, QStringLiteral("Width"))),
+                                     int64Value(mi.GetVideo(0, QStringLiteral("Height"))));
+        const int size = edge > 0 ? int(std::min<qint64>(edge, kFrameThumbnailSize))
+                                  : kFrameThumbnailSize;
+        const QImage frame = FilmThumbnailer::frameOfFile(filename, size);
         if (!frame.isNull())
             general.insert(keys::kFrameThumbnail, frame);
     }

@@ -1,6 +1,7 @@
 // The application object's routing of files (idle key window, new windows, the sidebar for a
 // single file, quick-info windows), its start-up window, the single-instance hand-over and
 // the preferences window.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>

@@ -344,7 +344,7 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
     {
         const char* file;
         bool slow;
-        QSize frame; // empty: no frame
+        QSize frame; // invalid: no frame
     } cases[] = {
         {"media/paris.mp4", true, {256, 192}}, {"media/clip.webm", true, {256, 144}},
         {"media/msmpeg4.avi", true, {64, 48}}, {"media/paris.mp4", false, {}},
@@ -358,7 +358,7 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
         ASSERT_TRUE(data && data->dict());
         const GeneralRecord& general = *data->generalInfo();
         const QImage frame = general.values.value(keys::kFrameThumbnail).value<QImage>();
-        EXPECT_EQ(frame.size(), c.frame.isEmpty() ? QSize() : c.frame);
+        EXPECT_EQ(frame.isNull() ? QSize() : frame.size(), c.frame);
         EXPECT_FALSE(data->hasCover() && !general.contains(keys::kCoverData));
         if (!frame.isNull()) {
             // A real picture, not a black or empty buffer.
