@@ -15,6 +15,7 @@
 
 #include "app/Notifier.h"
 #include "app/PreferencesWindow.h"
+#include "app/WindowPlacement.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
 #include "app/platform/FilesAndFoldersDialog.h"
@@ -135,6 +136,7 @@ MainWindowController* AppController::showNewWindowForFiles(const QList<QUrl>& ur
     controller->applyWrapSetting();
     if (m_launchWithFile && urls.size() == 1 && isSingleFile(urls.first()))
         controller->hideSidebarForSingleFile();
+    WindowPlacement::keepOnScreen(controller);
     controller->show();
     controller->raise();
     controller->activateWindow();

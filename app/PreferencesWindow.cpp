@@ -152,7 +152,7 @@ QWidget* PreferencesWindow::buildAnalysisPane()
                  boolControl(prefs::kUseSIUnits,
                              tr("Sizes and rates in decimal units (kB = 1000 bytes)"), pane));
     form->addRow(QString(), boolControl(prefs::kUseSlowThumbProcessing,
-                                        tr("Look for covers and previews in images"), pane));
+                                        tr("Make covers from whole images and frames of films"), pane));
     form->addRow(QString(), boolControl(prefs::kDisplayOtherTracksInGeneral,
                                         tr("Show other tracks in the general view"), pane));
     form->addRow(QString(), boolControl(prefs::kUseSystemMetadata,
