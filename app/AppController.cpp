@@ -13,13 +13,16 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "app/mainwindow/MainView.h"
-#include "app/mainwindow/MainWindowController.h"
 #include "app/Notifier.h"
 #include "app/PreferencesWindow.h"
+#include "app/WindowPlacement.h"
+#include "app/mainwindow/MainView.h"
+#include "app/mainwindow/MainWindowController.h"
+#include "app/platform/FilesAndFoldersDialog.h"
 #include "app/preview/QuickInfoWindow.h"
+#include "batch/CoreSetup.h"
 #include "batch/WindowWorker.h"
-#include "model/CoreSetup.h"
+#include "export/PerspixProject.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initPerspixResources()
@@ -39,6 +42,12 @@ QList<QUrl> urlsFromPaths(const QStringList& paths)
     for (const QString& path : paths)
         urls.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
     return urls;
+}
+// One file needs no list; a folder or a project becomes one.
+bool isSingleFile(const QUrl& url)
+{
+    const QFileInfo info(url.toLocalFile());
+    return info.isFile() && info.suffix().toLower() != PerspixProject::kExtension;
 }
 } // namespace
 
@@ -71,6 +80,8 @@ AppController::AppController()
         {QStringLiteral("plist"), QStringLiteral("plist"), QStringLiteral("plist")},
     };
     applyLastWindowSetting();
+    // Whatever a window or a view wrote last reaches the disk, however the program ends.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_ud.sync(); });
 }
 
 bool AppController::keepsRunningWithoutWindows() const
@@ -123,8 +134,9 @@ MainWindowController* AppController::showNewWindowForFiles(const QList<QUrl>& ur
     m_windows.append(controller);
     controller->setCurrentTab(m_ud.tabForNewWindow());
     controller->applyWrapSetting();
-    if (m_launchWithFile && urls.size() == 1)
+    if (m_launchWithFile && urls.size() == 1 && isSingleFile(urls.first()))
         controller->hideSidebarForSingleFile();
+    WindowPlacement::keepOnScreen(controller);
     controller->show();
     controller->raise();
     controller->activateWindow();
@@ -277,11 +289,10 @@ void AppController::wrapLongLinesDidChange()
 
 void AppController::openFile(QWidget* parent)
 {
-    QFileDialog dialog(parent, tr("Open"));
-    dialog.setFileMode(QFileDialog::ExistingFiles);
+    FilesAndFoldersDialog dialog(parent, tr("Open"));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QList<QUrl> urls = dialog.selectedUrls();
+    const QList<QUrl> urls = dialog.chosenUrls();
     if (!urls.isEmpty())
         doWorkInNewWindow(urls);
 }

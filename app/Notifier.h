@@ -24,6 +24,10 @@ signals:
     void windowArrangedFilelistDidChange(QWidget* window);
     // "wrapLongLinesDidChanged": the wrap-lines setting was toggled by sender.
     void wrapLongLinesDidChanged(QObject* sender);
+    // A main window is closing: views that show its files let go of them.
+    void mainWindowWillClose(QWidget* window);
+    // The parameter font size, bold names or right-aligned names were changed.
+    void parameterDisplayDidChange();
     // "extComparisonTableSelectionDidChange": the selected comparison row of a table, or
     // null without one; valid only while the signal is delivered.
     void extComparisonTableSelectionDidChange(QObject* table, const perspix::ComparisonRow* row);

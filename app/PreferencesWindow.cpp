@@ -102,19 +102,25 @@ QWidget* PreferencesWindow::buildGeneralPane()
     connect(wrap, &QCheckBox::toggled, this,
             [this] { emit Notifier::instance().wrapLongLinesDidChanged(this); });
     form->addRow(QString(), wrap);
+    const auto parametersChanged = [] { emit Notifier::instance().parameterDisplayDidChange(); };
     QCheckBox* align =
         boolControl(prefs::kExtParameterRightAlign, tr("Align parameter names right"), pane);
-    connect(align, &QCheckBox::toggled, this,
-            [this] { emit Notifier::instance().wrapLongLinesDidChanged(this); });
+    connect(align, &QCheckBox::toggled, this, parametersChanged);
     form->addRow(QString(), align);
-    form->addRow(tr("Parameter font size:"), intControl(prefs::kExtFontSize, 8, 24, pane));
+    QCheckBox* bold = boolControl(prefs::kFirstColumnBold, tr("Parameter names in bold"), pane);
+    connect(bold, &QCheckBox::toggled, this, parametersChanged);
+    form->addRow(QString(), bold);
+    QSpinBox* fontSize = intControl(prefs::kExtFontSize, 8, 24, pane);
+    connect(fontSize, &QSpinBox::valueChanged, this, parametersChanged);
+    form->addRow(tr("Parameter font size:"), fontSize);
     form->addRow(QString(), boolControl(prefs::kHideUnknownFiles,
                                         tr("New windows hide files of unknown kind"), pane));
     form->addRow(QString(), boolControl(prefs::kUseQuickInfoService,
                                         tr("Quick Info opens one small window per file"), pane));
     form->addRow(QString(),
                  boolControl(prefs::kShowCoincidences,
-                             tr("Comparisons mark values shared by several files"), pane));
+                             tr("Comparisons mark values that differ from the most common one"),
+                             pane));
     form->addRow(tr("Files in a comparison, at most:"),
                  intControl(prefs::kCompareFilesLimit, 2, 10000, pane));
     QCheckBox* quit = boolControl(prefs::kTerminateAppWhenAllWindowsClosed,
@@ -146,7 +152,7 @@ QWidget* PreferencesWindow::buildAnalysisPane()
                  boolControl(prefs::kUseSIUnits,
                              tr("Sizes and rates in decimal units (kB = 1000 bytes)"), pane));
     form->addRow(QString(), boolControl(prefs::kUseSlowThumbProcessing,
-                                        tr("Look for covers and previews in images"), pane));
+                                        tr("Make covers from whole images and frames of films"), pane));
     form->addRow(QString(), boolControl(prefs::kDisplayOtherTracksInGeneral,
                                         tr("Show other tracks in the general view"), pane));
     form->addRow(QString(), boolControl(prefs::kUseSystemMetadata,

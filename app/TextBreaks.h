@@ -7,6 +7,22 @@
 
 namespace perspix {
 
+// A rate's unit ("kb/s", "Mb/s", "km/h"): the slash at i joins one or two letters that follow
+// a blank or a digit to one letter that ends the word.
+inline bool isUnitSlash(const QString& text, qsizetype i)
+{
+    qsizetype start = i;
+    while (start > 0 && text.at(start - 1).isLetter())
+        --start;
+    const qsizetype before = i - start;
+    if (before < 1 || before > 2 ||
+        (start > 0 && !text.at(start - 1).isSpace() && !text.at(start - 1).isDigit()))
+        return false;
+    if (i + 1 >= text.size() || !text.at(i + 1).isLetter())
+        return false;
+    return i + 2 >= text.size() || !text.at(i + 2).isLetterOrNumber();
+}
+
 inline QString withBreakOpportunities(const QString& text)
 {
     constexpr QChar kBreak(0x200B);
@@ -20,7 +36,8 @@ inline QString withBreakOpportunities(const QString& text)
             out += kBreak;
         out += c;
         // Dotted names and paths: after a separator, but not inside a number or a time.
-        if (c == u'/' || c == u'_' || c == u'\\' || (c == u'.' && !next.isDigit()))
+        if ((c == u'/' && !isUnitSlash(text, i)) || c == u'_' || c == u'\\' ||
+            (c == u'.' && !next.isDigit()))
             out += kBreak;
     }
     return out;

@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <functional>
 
+#include "batch/CoreSetup.h"
 #include "comparison/ComparisonAssistant.h"
 #include "comparison/ComparisonExport.h"
 #include "comparison/ParameterStatistics.h"
-#include "model/CoreSetup.h"
 
 using namespace perspix;
 

@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 #include "model/Keys.h"
 #include "model/PerspixData.h"
 #include "taglink/AuxiliaryPrograms.h"

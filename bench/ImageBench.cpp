@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 #include "model/Keys.h"
 #include "model/PerspixData.h"
 #include "readers/image/oEXIV2.h"

@@ -12,7 +12,7 @@
 #include <ctime>
 #include <vector>
 
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 #include "taglink/AuxiliaryPrograms.h"
 #include "taglink/JSON/Json5ParserHandler.h"
 #include "taglink/JSON/JsonStreamParser.h"

@@ -19,7 +19,7 @@
 #include <ctime>
 #include <sys/resource.h>
 
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 #include "model/PerspixData.h"
 #include "readers/mediainfo/oMediaInfo.h"
 

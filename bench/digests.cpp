@@ -12,7 +12,7 @@
 #include <functional>
 #include <sys/resource.h>
 
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 
 using namespace perspix;
 

@@ -17,10 +17,10 @@
 #include <ctime>
 #include <functional>
 
+#include "batch/CoreSetup.h"
 #include "export/ExportFormat.h"
 #include "export/JsonWriter.h"
 #include "export/PerspixExporter.h"
-#include "model/CoreSetup.h"
 #include "model/Log.h"
 #include "model/PropertyList.h"
 

@@ -7,13 +7,13 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "batch/CoreSetup.h"
 #include "batch/DataCacher.h"
 #include "cli/CommandLine.h"
 #include "comparison/ComparisonAssistant.h"
 #include "comparison/ComparisonExport.h"
 #include "comparison/ParameterStatistics.h"
 #include "filelist/FilelistFiller.h"
-#include "model/CoreSetup.h"
 #include "model/Settings.h"
 
 namespace perspix::cli {

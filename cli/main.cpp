@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "batch/CoreSetup.h"
 #include "cli/CliRun.h"
 #include "cli/CommandLine.h"
 #include "cli/CompareStatsRun.h"
 #include "cli/MediaCopyRun.h"
-#include "model/CoreSetup.h"
 #include "model/Settings.h"
 
 using namespace perspix;

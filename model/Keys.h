@@ -45,6 +45,8 @@ inline const QString kImageSize = QStringLiteral("imageSize");
 inline const QString kImageSizeMP = QStringLiteral("imageSizeMP");
 inline const QString kThumbCount = QStringLiteral("thumbCount");
 inline const QString kCoverData = QStringLiteral("coverData");
+// A frame of a film without a cover (QImage); shown like a cover, never saved as one.
+inline const QString kFrameThumbnail = QStringLiteral("frameThumbnail");
 inline const QString kStreams = QStringLiteral("streams");
 inline const QString kContent = QStringLiteral("content");
 inline const QString kGeneralLatitude = QStringLiteral("Latitude");

@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"
@@ -20,28 +20,12 @@ namespace perspix {
 
 namespace {
 
-// Qt has long and short time formats only: the long one without its time-zone name is
-// the medium style (hours, minutes, seconds).
-QString mediumTimeFormat(const QLocale& locale)
-{
-    const QString longFormat = locale.timeFormat(QLocale::LongFormat);
-    QString format;
-    bool quoted = false;
-    for (const QChar c : longFormat) {
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;
-        if (quoted || c != QLatin1Char('t'))
-            format.append(c);
-    }
-    return format.simplified();
-}
-
 QString localizedDate(const QDateTime& date)
 {
     const QLocale locale;
     const QDateTime local = date.toLocalTime();
     return locale.toString(local.date(), QLocale::LongFormat) + QLatin1Char(' ') +
-           locale.toString(local.time(), mediumTimeFormat(locale));
+           locale.toString(local.time(), Utilities::mediumTimeFormat(locale));
 }
 
 // "2024-01-05T15:04:05+01:00", or "...Z" where the local zone is UTC at that moment.

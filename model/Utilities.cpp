@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUuid>
@@ -15,7 +16,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PropertyList.h"
@@ -290,6 +291,20 @@ std::optional<QStringList> Utilities::captureFirstComponentsMatchedByRegex(const
     for (int i = 0; i <= re.captureCount(); ++i)
         captures.append(match.captured(i)); // a group that did not take part is ""
     return captures;
+}
+
+QString Utilities::mediumTimeFormat(const QLocale& locale)
+{
+    const QString longFormat = locale.timeFormat(QLocale::LongFormat);
+    QString format;
+    bool quoted = false;
+    for (const QChar c : longFormat) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            format.append(c);
+    }
+    return format.simplified();
 }
 
 std::optional<QString> Utilities::fileExtensionFromMimeType(const QString& mimeType)

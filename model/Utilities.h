@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <optional>
 
+class QLocale;
+
 namespace perspix {
 
 // Error domains of FileError.
@@ -56,6 +58,10 @@ public:
     // did not take part. Nothing for an invalid pattern; an empty list for no match.
     static std::optional<QStringList> captureFirstComponentsMatchedByRegex(const QString& pattern,
                                                                            const QString& text);
+
+    // Qt has long and short time formats only: the long one without its time-zone name is
+    // the medium style (hours, minutes, seconds). Localised dates of files use it.
+    static QString mediumTimeFormat(const QLocale& locale);
 
     // The preferred file-name extension of a MIME type ("image/jpeg" -> "jpg"), or nothing.
     static std::optional<QString> fileExtensionFromMimeType(const QString& mimeType);

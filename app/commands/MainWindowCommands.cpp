@@ -174,6 +174,7 @@ void MainWindowCommands::buildActions()
         updateStates();
     });
     connect(view(), &MainView::arrangedFilelistChanged, this, &MainWindowCommands::updateStates);
+    connect(view(), &MainView::progressChanged, this, &MainWindowCommands::updateStates);
     m_window->installEventFilter(this);
     updateStates();
 }
@@ -260,8 +261,13 @@ bool MainWindowCommands::saveProjectToFile(const QString& path)
         filenames.append(item->filename());
     const PerspixProjectPtr project = PerspixProject::projectWithFilelist(filenames);
     QString error;
-    if (!project || !project->saveToUrl(QUrl::fromLocalFile(path), false, &error))
+    if (!project || !project->saveToUrl(QUrl::fromLocalFile(path), false, &error)) {
+        if (error.isEmpty())
+            error = tr("The list holds no file that can be saved.");
+        showError(
+            tr("The project “%1” could not be saved: %2").arg(QFileInfo(path).fileName(), error));
         return false;
+    }
     if (WindowWorker* worker = m_window->worker())
         worker->setProject(project);
     m_window->updateWindowTitle();

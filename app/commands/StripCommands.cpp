@@ -7,11 +7,13 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/mainwindow/MainView.h"
@@ -35,6 +37,43 @@ const char* const kLocationMessage =
                                        "the chosen folder.");
 const char* const kAttachmentsMessage = QT_TRANSLATE_NOOP(
     "StripCommands", "This will extract embedded files like cover, previews, fonts, etc.");
+const char* const kLocationTitle = QT_TRANSLATE_NOOP("StripCommands", "Remove Location Info");
+const char* const kAttachmentsTitle = QT_TRANSLATE_NOOP("StripCommands", "Extract Attachments");
+
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("StripCommands", text);
+}
+
+// The explanation of a run over the window; a folder chooser titled like the command follows
+// when the user goes on, and the run after it.
+QMessageBox* explainThenChooseFolder(QWidget* window, const char* title, const char* message,
+                                     std::function<void(const QString&)> run)
+{
+    auto* sheet = new QMessageBox(QMessageBox::Information, translated(title), translated(message),
+                                  QMessageBox::Cancel, window);
+    sheet->setObjectName(QStringLiteral("stripExplanation"));
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    QPushButton* choose = sheet->addButton(QObject::tr("Choose Folder…"), QMessageBox::AcceptRole);
+    sheet->setDefaultButton(choose);
+    QObject::connect(sheet, &QMessageBox::buttonClicked, window,
+                     [sheet, choose, window, title, run](QAbstractButton* button) {
+                         if (button != choose)
+                             return;
+                         sheet->hide();
+                         // The chooser opens once the sheet has gone.
+                         QPointer<QWidget> owner(window);
+                         QTimer::singleShot(0, window, [owner, title, run] {
+                             const QString folder =
+                                 StripCommands::chooseFolder(owner, translated(title));
+                             if (owner && !folder.isEmpty())
+                                 run(folder);
+                         });
+                     });
+    sheet->open();
+    return sheet;
+}
 
 // Calls the step on the main thread while the object lives.
 template <typename T> void onMain(QPointer<T> object, std::function<void(T*)> step)
@@ -219,15 +258,14 @@ void StripCommands::setFolderChooser(FolderChooser chooser)
     folderChooser() = std::move(chooser);
 }
 
-QString StripCommands::chooseFolder(QWidget* parent, const QString& message)
+QString StripCommands::chooseFolder(QWidget* parent, const QString& title)
 {
     if (folderChooser())
-        return folderChooser()(parent, message);
-    QFileDialog dialog(parent, message);
+        return folderChooser()(parent, title);
+    QFileDialog dialog(parent, title);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setLabelText(QFileDialog::Accept, QObject::tr("Save"));
-    dialog.setLabelText(QFileDialog::LookIn, message);
     dialog.setWindowModality(Qt::WindowModal);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
@@ -244,26 +282,27 @@ QDialog* StripCommands::removeMetadata(MainView* view, QWidget* window)
     return sheet;
 }
 
-void StripCommands::removeLocationInfo(MainView* view, QWidget* window)
+QMessageBox* StripCommands::removeLocationInfo(MainView* view, QWidget* window)
 {
     const FileRecordList records = view->arrayWithDataForExport();
     if (records.isEmpty())
-        return;
-    const QString folder =
-        chooseFolder(window, QCoreApplication::translate("StripCommands", kLocationMessage));
-    if (!folder.isEmpty())
-        removeLocationInto(records, folder, window);
+        return nullptr;
+    QPointer<QWidget> owner(window);
+    return explainThenChooseFolder(
+        window, kLocationTitle, kLocationMessage,
+        [records, owner](const QString& folder) { removeLocationInto(records, folder, owner); });
 }
 
-void StripCommands::extractAttachments(MainView* view, QWidget* window)
+QMessageBox* StripCommands::extractAttachments(MainView* view, QWidget* window)
 {
     const FileRecordList records = view->arrayWithDataForExport();
     if (records.isEmpty())
-        return;
-    const QString folder =
-        chooseFolder(window, QCoreApplication::translate("StripCommands", kAttachmentsMessage));
-    if (!folder.isEmpty())
-        extractAttachmentsInto(records, folder, window);
+        return nullptr;
+    QPointer<QWidget> owner(window);
+    return explainThenChooseFolder(window, kAttachmentsTitle, kAttachmentsMessage,
+                                   [records, owner](const QString& folder) {
+                                       extractAttachmentsInto(records, folder, owner);
+                                   });
 }
 
 QProgressDialog* StripCommands::removeLocationInto(const FileRecordList& records,

@@ -11,6 +11,7 @@
 #include "model/FileRecord.h"
 
 class QCheckBox;
+class QMessageBox;
 class QProgressBar;
 class QProgressDialog;
 class QStackedWidget;
@@ -24,9 +25,10 @@ class StripCommands
 public:
     // The remove-metadata sheet over the window (nothing without engines or records).
     static QDialog* removeMetadata(MainView* view, QWidget* window);
-    // Folder chooser, then the run with its progress sheet.
-    static void removeLocationInfo(MainView* view, QWidget* window);
-    static void extractAttachments(MainView* view, QWidget* window);
+    // A sheet that explains the run, then a folder chooser, then the run with its progress
+    // sheet. Answers the explanation sheet (nothing without records).
+    static QMessageBox* removeLocationInfo(MainView* view, QWidget* window);
+    static QMessageBox* extractAttachments(MainView* view, QWidget* window);
 
     // The runs into a known folder, each with its progress sheet; the sheet closes (and is
     // deleted) when the run ends. Nothing without engines or records.
@@ -35,11 +37,11 @@ public:
     static QProgressDialog* extractAttachmentsInto(const FileRecordList& records,
                                                    const QString& folder, QWidget* window);
 
-    // A folder chooser with the prompt "Save" and a message; empty when cancelled. Tests
-    // replace it.
-    using FolderChooser = std::function<QString(QWidget* parent, const QString& message)>;
+    // The desktop's folder chooser with a short title; empty when cancelled. Tests replace
+    // it.
+    using FolderChooser = std::function<QString(QWidget* parent, const QString& title)>;
     static void setFolderChooser(FolderChooser chooser);
-    static QString chooseFolder(QWidget* parent, const QString& message);
+    static QString chooseFolder(QWidget* parent, const QString& title);
 };
 
 } // namespace perspix

@@ -1,7 +1,11 @@
 // The comparison's table model (see ComparisonTableModel.h).
 #include "app/comparison/ComparisonTableModel.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+#include <QLocale>
+
+#include "model/Utilities.h"
 
 namespace perspix {
 
@@ -13,7 +17,31 @@ void ComparisonTableModel::setContent(const QList<ComparisonRow>& content,
     beginResetModel();
     m_content = content;
     m_description = description;
+    m_shortDates.clear();
+    for (int row = 0; row < m_content.size(); ++row) {
+        const QStringList& values = m_content[row].values;
+        for (int column = 1; column < values.size(); ++column) {
+            const QString date = shortDate(values[column]);
+            if (!date.isEmpty())
+                m_shortDates.insert(quint64(row) << 32 | quint64(column), date);
+        }
+    }
     endResetModel();
+}
+
+QString ComparisonTableModel::shortDate(const QString& text)
+{
+    // Long dates name the weekday and month and hold a time: nothing shorter is one.
+    if (text.size() < 16 || text.size() > 80 || !text.contains(QLatin1Char(':')))
+        return {};
+    const QLocale locale;
+    const QString timeFormat = Utilities::mediumTimeFormat(locale);
+    const QDateTime date = locale.toDateTime(text, locale.dateFormat(QLocale::LongFormat) +
+                                                       QLatin1Char(' ') + timeFormat);
+    if (!date.isValid())
+        return {};
+    return locale.toString(date.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(date.time(), timeFormat);
 }
 
 const ComparisonRow* ComparisonTableModel::comparisonRow(int row) const
@@ -46,6 +74,11 @@ QVariant ComparisonTableModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        if (const auto date =
+                m_shortDates.constFind(quint64(index.row()) << 32 | quint64(index.column()));
+            date != m_shortDates.constEnd())
+            return *date;
+        [[fallthrough]];
     case Qt::ToolTipRole:
         // Header rows fill only the title column.
         if (index.column() < row->values.size())

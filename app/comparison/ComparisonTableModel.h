@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 
 #include "comparison/ComparisonAssistant.h"
@@ -38,9 +39,14 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // A file date in the long form the analysis writes, in the locale's short form (the
+    // cell shows it; its tooltip keeps the long one); empty for any other text.
+    static QString shortDate(const QString& text);
+
 private:
     QList<ComparisonRow> m_content;
     QStringList m_description;
+    QHash<quint64, QString> m_shortDates; // by row << 32 | column
 };
 
 } // namespace perspix

@@ -10,8 +10,10 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "app/comparison/ComparisonTableModel.h"
+#include "app/Notifier.h"
+#include "app/ParameterFont.h"
 #include "app/TextBreaks.h"
+#include "app/comparison/ComparisonTableModel.h"
 #include "comparison/ComparisonExport.h"
 
 namespace perspix {
@@ -62,8 +64,9 @@ public:
             opt.palette.setColor(QPalette::HighlightedText, *colours.text);
         }
         if (index.column() == 0 && !group) {
-            opt.font.setBold(true);
-            opt.displayAlignment = Qt::AlignRight | Qt::AlignTop;
+            opt.font.setBold(m_table->boldNames());
+            opt.displayAlignment =
+                (m_table->rightAlignNames() ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop;
         } else {
             opt.displayAlignment = Qt::AlignLeft | Qt::AlignTop;
         }
@@ -83,7 +86,8 @@ public:
     {
         QStyleOptionViewItem opt(option);
         initStyleOption(&opt, index);
-        if (index.column() == 0 || index.data(ComparisonTableModel::GroupRole).toBool())
+        if ((index.column() == 0 && m_table->boldNames()) ||
+            index.data(ComparisonTableModel::GroupRole).toBool())
             opt.font.setBold(true);
         const QWidget* widget = opt.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
@@ -157,6 +161,8 @@ ComparisonTableView::ComparisonTableView(const ComparisonTableConfig& config, QW
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { emit comparisonSelectionChanged(); });
     m_wrap = m_ud.boolValue(prefs::kWrapLongLines);
+    connect(&Notifier::instance(), &Notifier::parameterDisplayDidChange, this,
+            &ComparisonTableView::applyDisplaySettings);
 }
 
 ComparisonTableView::~ComparisonTableView()
@@ -177,12 +183,18 @@ const QStringList& ComparisonTableView::description() const
 
 void ComparisonTableView::applyFont()
 {
-    QFont font = this->font();
-    const qint64 size = m_ud.intValue(prefs::kExtFontSize);
-    if (size > 0)
-        font.setPointSize(int(size));
+    m_boldNames = m_ud.boolValue(prefs::kFirstColumnBold);
+    m_rightAlignNames = m_ud.boolValue(prefs::kExtParameterRightAlign);
+    const QFont font = parameterFont(this->font(), m_ud.intValue(prefs::kExtFontSize));
     setFont(font);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+}
+
+void ComparisonTableView::applyDisplaySettings()
+{
+    applyFont();
+    setWrappingAsNeeded();
+    viewport()->update();
 }
 
 void ComparisonTableView::setContent(const QList<ComparisonRow>& content,

@@ -77,6 +77,11 @@ public:
     void setWrappingAsNeeded();
     void wrappingChanged() { setWrappingAsNeeded(); }
     bool isWrapping() const { return m_wrap; }
+    // The parameter-name column as the settings ask: bold, right-aligned.
+    bool boldNames() const { return m_boldNames; }
+    bool rightAlignNames() const { return m_rightAlignNames; }
+    // Font, name style and row heights from the settings again.
+    void applyDisplaySettings();
     // The height a row needs at the current column widths (never below the standard one).
     int rowHeightForContent(int row) const;
     int standardRowHeight() const;
@@ -114,6 +119,8 @@ private:
     bool m_highlightChanged = false;
     bool m_showCoincidences = false;
     bool m_wrap = true;
+    bool m_boldNames = true;
+    bool m_rightAlignNames = true;
     bool m_applyingWidths = false;
     QTimer m_heightsTimer;
 };

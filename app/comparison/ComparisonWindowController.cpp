@@ -6,9 +6,10 @@
 #include <QMenuBar>
 #include <QScreen>
 
+#include "app/Notifier.h"
+#include "app/WindowPlacement.h"
 #include "app/comparison/ExtComparisonWindowController.h"
 #include "app/comparison/GenComparisonWindowController.h"
-#include "app/Notifier.h"
 #include "model/Settings.h"
 
 namespace perspix {
@@ -17,6 +18,7 @@ namespace {
 ComparisonWindowController* showWindow(ComparisonWindowController* window,
                                        const ComparisonResult& result)
 {
+    WindowPlacement::keepOnScreen(window);
     window->show();
     window->setContent(result.content, result.descr);
     window->setWrappingAsNeeded();

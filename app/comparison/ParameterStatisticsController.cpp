@@ -1,6 +1,7 @@
 // The statistics window (see ParameterStatisticsController.h).
 #include "app/comparison/ParameterStatisticsController.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -11,11 +12,12 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/Notifier.h"
+#include "app/WindowInfo.h"
+#include "app/WindowPlacement.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/MainWindowController.h"
-#include "app/Notifier.h"
-#include "app/WindowInfo.h"
 
 namespace perspix {
 
@@ -80,6 +82,23 @@ ParameterStatisticsController::ParameterStatisticsController()
             &ParameterStatisticsController::windowDidBecomeKey);
     connect(qApp, &QApplication::focusChanged, this,
             &ParameterStatisticsController::windowDidBecomeKey);
+    connect(&Notifier::instance(), &Notifier::mainWindowWillClose, this,
+            &ParameterStatisticsController::mainWindowWillClose);
+    auto* close = new QAction(this);
+    close->setShortcuts({QKeySequence::Close, QKeySequence(Qt::Key_Escape)});
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+}
+
+void ParameterStatisticsController::mainWindowWillClose(QWidget* window)
+{
+    if (!m_sourceWindow || window != m_sourceWindow.data())
+        return;
+    // The counts of a closed window's files go; the next active window's selection, if it
+    // has one, takes their place.
+    m_sourceWindow = nullptr;
+    m_lastKeyWindow = nullptr;
+    resetValues();
 }
 
 void ParameterStatisticsController::showForNode(const QModelIndex& node, const Filelist& filelist,
@@ -87,6 +106,7 @@ void ParameterStatisticsController::showForNode(const QModelIndex& node, const F
 {
     ParameterStatisticsController& controller = sharedInstance();
     controller.prepareForNode(node, filelist, cacher);
+    controller.m_sourceWindow = WindowInfo::mainWindowOf(QApplication::activeWindow());
     controller.show();
 }
 
@@ -150,6 +170,8 @@ void ParameterStatisticsController::setContent(const QList<StatisticsRow>& rows,
 
 void ParameterStatisticsController::show()
 {
+    if (!isVisible())
+        WindowPlacement::keepOnScreen(this);
     QWidget::show();
     raise();
     activateWindow();
@@ -177,6 +199,7 @@ bool ParameterStatisticsController::readSelectionOf(QWidget* window)
 {
     if (const std::optional<ComparisonRow> row = WindowInfo::comparisonSelectionInfo(window)) {
         prepareForComparisonRow(&*row);
+        m_sourceWindow = WindowInfo::mainWindowOf(window);
         return true;
     }
     if (const std::optional<AdvOutlineSelection> outline =
@@ -184,6 +207,7 @@ bool ParameterStatisticsController::readSelectionOf(QWidget* window)
         const QModelIndex node = selectedNode(outline->outline);
         if (node.isValid()) {
             prepareForNode(node, outline->userInfo.filelist, outline->userInfo.cacher);
+            m_sourceWindow = WindowInfo::mainWindowOf(window);
             return true;
         }
     }
@@ -208,6 +232,7 @@ void ParameterStatisticsController::outlineSelectionDidChange(QObject* outline, 
         return;
     }
     prepareForNode(node, desc->filelist, desc->cacher);
+    m_sourceWindow = main;
 }
 
 void ParameterStatisticsController::comparisonSelectionDidChange(const ComparisonRow* row)

@@ -58,10 +58,12 @@ private:
     void outlineSelectionDidChange(QObject* outline, QWidget* window);
     void comparisonSelectionDidChange(const ComparisonRow* row);
     void windowDidBecomeKey();
+    void mainWindowWillClose(QWidget* window);
     // The key window's comparison or outline selection; true when one was found.
     bool readSelectionOf(QWidget* window);
 
     QPointer<QWidget> m_lastKeyWindow; // the active window seen last
+    QPointer<QWidget> m_sourceWindow;  // the main window whose files were counted
     QList<StatisticsRow> m_rows;
     QString m_label;
     QLabel* m_title;

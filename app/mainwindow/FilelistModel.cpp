@@ -15,19 +15,30 @@ namespace perspix {
 namespace {
 constexpr int kIconSize = 32;
 
-QImage coverImage(const PerspixDataPtr& data)
-{
-    const GeneralRecord* general = data ? data->generalInfo() : nullptr;
-    if (!general || !general->contains(keys::kCoverData))
-        return {};
-    const QVariant cover = general->values.value(keys::kCoverData);
-    if (cover.metaType() == QMetaType::fromType<QImage>())
-        return cover.value<QImage>();
-    return QImage::fromData(cover.toByteArray());
-}
 } // namespace
 
 FilelistModel::FilelistModel(QObject* parent) : QAbstractListModel(parent) {}
+
+QImage FilelistModel::coverImage(const PerspixDataPtr& data, bool* fromFile)
+{
+    if (fromFile)
+        *fromFile = false;
+    const GeneralRecord* general = data ? data->generalInfo() : nullptr;
+    if (!general)
+        return {};
+    if (general->contains(keys::kCoverData)) {
+        const QVariant cover = general->values.value(keys::kCoverData);
+        const QImage image = cover.metaType() == QMetaType::fromType<QImage>()
+                                 ? cover.value<QImage>()
+                                 : QImage::fromData(cover.toByteArray());
+        if (!image.isNull()) {
+            if (fromFile)
+                *fromFile = true;
+            return image;
+        }
+    }
+    return general->values.value(keys::kFrameThumbnail).value<QImage>();
+}
 
 FilelistItemPtr FilelistModel::itemAt(int row) const
 {

@@ -45,6 +45,9 @@ public:
     // The icon a row shows; updates the item's icon and spinner state as it goes.
     QIcon iconForItem(const FilelistItemPtr& item) const;
     static QIcon fileIcon(const QString& path);
+    // The file's own cover, else the frame made of a film; null without either. fromFile
+    // tells whether the picture is stored in the file.
+    static QImage coverImage(const PerspixDataPtr& data, bool* fromFile = nullptr);
     static QIcon placeholderIcon();
 
 private:

@@ -1,6 +1,7 @@
 // The sidebar's file list (see FilelistView.h).
 #include "app/mainwindow/FilelistView.h"
 
+#include <QCursor>
 #include <QDataStream>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -74,9 +75,19 @@ void FilelistView::startDrag(Qt::DropActions)
     mime->setData(kOwnMimeType, payload);
     AppController::instance().setDraggingSourceWindow(m_owner);
 
+    Filelist dragged;
+    for (const QModelIndex& index : selected)
+        if (const FilelistItemPtr item = m_owner->arrangedModel()->itemAt(index.row()))
+            dragged.append(item);
+
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
-    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
+    const Qt::DropAction done =
+        drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
+    // Rows dropped where nothing takes them, away from the window, leave the list.
+    if (done == Qt::IgnoreAction && !drag->target() &&
+        !window()->frameGeometry().contains(QCursor::pos()))
+        m_owner->removeItems(dragged);
 }
 
 bool FilelistView::requestFromEvent(const QDropEvent* event, DropRequest& request) const

@@ -122,6 +122,9 @@ GeneralView::GeneralView(QWidget* parent)
     m_streams->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_streams->header()->setStretchLastSection(true);
     m_streams->header()->resizeSection(0, 110);
+    // A list of a few lines reads as part of the page: no box, lines with room to breathe.
+    m_streams->setFrameShape(QFrame::NoFrame);
+    m_streamDelegate->setRowPadding(4);
     connect(m_streams, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (const ExtTreeItemPtr item = m_streamModel->itemForIndex(index.siblingAtColumn(0)))
             emit streamRowDoubleClicked(item);
@@ -188,15 +191,10 @@ void GeneralView::showData(const PerspixDataPtr& data, const QString& path)
             bitrate.isEmpty() ? duration : QStringLiteral("%1 (%2)").arg(duration, bitrate));
     }
 
-    QImage cover;
-    if (general->contains(keys::kCoverData)) {
-        const QVariant value = general->values.value(keys::kCoverData);
-        cover = value.metaType() == QMetaType::fromType<QImage>()
-                    ? value.value<QImage>()
-                    : QImage::fromData(value.toByteArray());
-    }
+    bool fromFile = false;
+    const QImage cover = FilelistModel::coverImage(data, &fromFile);
     if (!cover.isNull())
-        m_cover->setImage(cover, true);
+        m_cover->setImage(cover, fromFile);
     else
         m_cover->setImage(FilelistModel::fileIcon(path).pixmap(256).toImage(), false);
 

@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include "app/AppController.h"
+#include "app/Notifier.h"
+#include "app/ParameterFont.h"
 #include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
@@ -23,7 +25,6 @@
 #include "app/mainwindow/FilelistModel.h"
 #include "app/mainwindow/FilelistView.h"
 #include "app/mainwindow/GeneralView.h"
-#include "app/Notifier.h"
 #include "app/mainwindow/OutlineDelegate.h"
 #include "batch/WindowWorker.h"
 #include "export/HTMLEntities/HTMLEntities.h"
@@ -82,6 +83,8 @@ MainView::MainView(QWidget* window)
     m_custom->setReadOnly(true);
     m_custom->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     applyDisplaySettings();
+    connect(&Notifier::instance(), &Notifier::parameterDisplayDidChange, this,
+            &MainView::applyDisplaySettings);
     updateTotalDurationAndFileCount();
     updateTotalProgress();
 }
@@ -205,12 +208,11 @@ void MainView::applyDisplaySettings()
         delegate->setWrapLongLines(wrap);
         delegate->setRightAlignNames(rightAlign);
     }
-    // The stored sizes count the points of a 72-dpi screen; ours count 96.
-    const qint64 fontSize = m_ud.intValue(prefs::kExtFontSize);
-    if (fontSize > 4) {
-        QFont font = m_outline->font();
-        font.setPointSizeF(double(fontSize) * 0.8);
+    m_outline->rowDelegate()->setBoldNames(m_ud.boolValue(prefs::kFirstColumnBold));
+    const QFont font = parameterFont(m_outline->font(), m_ud.intValue(prefs::kExtFontSize));
+    if (font != m_outline->font()) {
         m_outline->setFont(font);
+        m_outline->rowDelegate()->relayout();
     }
 }
 
@@ -613,6 +615,7 @@ void MainView::updateTotalProgress()
     m_progress->setToolTip(QStringLiteral("%1 of %2 processed").arg(processed).arg(toProcess));
     const bool done = !m_worker || m_worker->processingIsDone();
     m_progress->setVisible(!done && toProcess >= 2);
+    emit progressChanged();
 }
 
 // ---- removing and dropping -----------------------------------------------------------------

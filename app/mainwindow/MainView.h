@@ -146,6 +146,8 @@ public:
 signals:
     void currentFileChanged();
     void arrangedFilelistChanged();
+    // A result arrived or the list was replaced: the counts of analysed files changed.
+    void progressChanged();
     void selectedStreamGroup(); // the Extended tab should come forward
     void filesAdded(const QList<QUrl>& urls);
 

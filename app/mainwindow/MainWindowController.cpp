@@ -21,14 +21,16 @@
 #include <QVBoxLayout>
 
 #include "app/AppController.h"
+#include "app/Notifier.h"
+#include "app/commands/MainWindowCommands.h"
 #include "app/mainwindow/ArrangedFilelistModel.h"
+#include "app/mainwindow/DropTargetView.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/FilelistView.h"
 #include "app/mainwindow/GeneralView.h"
 #include "app/mainwindow/MainView.h"
-#include "app/commands/MainWindowCommands.h"
 #include "app/mainwindow/MainWindowViews.h"
-#include "app/Notifier.h"
+#include "app/platform/FilesAndFoldersDialog.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
 
@@ -36,6 +38,8 @@ namespace perspix {
 
 namespace {
 constexpr int kSidebarMinWidth = 160;
+// A name as lists show it: a folder, a camera's file name.
+constexpr char kTypicalListedName[] = "images/IMG_20240612_181502.jpg";
 constexpr int kContentMinWidth = 350;
 constexpr int kDropDelayMs = 100;
 const QString kWindowFrame = QStringLiteral("windowFrame/MainWindow");
@@ -72,7 +76,10 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
     m_openSidebar = !m_ud.boolValue(prefs::kSidebarIsHidden);
     m_openSidebarForComparison = false;
     applySidebarPosition(int(m_ud.intValue(prefs::kSidebarPos)));
-    const int width = std::max(kSidebarMinWidth, int(m_ud.realValue(prefs::kSidebarWidth)));
+    // Until the user sets a width by dragging, the list is wide enough for typical names.
+    const int width = std::max(kSidebarMinWidth, m_ud.contains(prefs::kSidebarWidth)
+                                                     ? int(m_ud.realValue(prefs::kSidebarWidth))
+                                                     : fittingSidebarWidth());
     m_splitter->setSizes(m_sidebarPos == 0 ? QList<int>{width, 10000} : QList<int>{10000, width});
     setSidebarVisible(m_openSidebar, false);
 
@@ -106,14 +113,32 @@ void MainWindowController::buildContent()
     m_tabs->addWidget(m_view->customView());
     m_tabs->setMinimumWidth(kContentMinWidth);
 
+    // An empty window invites files in place of its tabs.
+    m_dropTarget = new DropTargetView;
+    connect(m_dropTarget, &DropTargetView::openRequested, this,
+            &MainWindowController::openDocument);
+    m_content = new QStackedWidget;
+    m_content->addWidget(m_dropTarget);
+    m_content->addWidget(m_tabs);
+    const auto updateContent = [this] {
+        m_content->setCurrentWidget(m_view->filelist().isEmpty() ? static_cast<QWidget*>(m_dropTarget)
+                                                                 : m_tabs);
+    };
+    connect(m_view, &MainView::arrangedFilelistChanged, this, updateContent);
+    connect(m_view, &MainView::progressChanged, this, updateContent);
+
     m_view->sidebar()->setMinimumWidth(kSidebarMinWidth);
     m_splitter = new QSplitter(Qt::Horizontal);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->addWidget(m_view->sidebar());
-    m_splitter->addWidget(m_tabs);
+    m_splitter->addWidget(m_content);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     setCentralWidget(m_splitter);
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
+        if (isSidebarVisible())
+            m_ud.setValue(prefs::kSidebarWidth, double(sidebarWidth()));
+    });
     setMinimumWidth(kSidebarMinWidth + kContentMinWidth + m_splitter->handleWidth());
 
     // Context menus of the list and the outline.
@@ -199,7 +224,8 @@ void MainWindowController::buildActions()
 
     m_tabGroup = new QActionGroup(this);
     m_tabGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    const QStringList tabNames = {tr("&General"), tr("&Extended"), tr("&Comparison")};
+    const QStringList tabNames = {tr("&General"), tr("&Extended"), tr("&Comparison"),
+                                  tr("C&ustom")};
     for (int i = 0; i < tabNames.size(); ++i) {
         QAction* action = make(tabNames[i], QKeySequence(QStringLiteral("Ctrl+%1").arg(i + 1)),
                                [this, i] { setCurrentTab(i); });
@@ -214,6 +240,13 @@ void MainWindowController::buildActions()
     m_sidebarAction->setIcon(
         themeIcon(QStringLiteral("view-sidetree"), QStyle::SP_FileDialogListView));
     m_exchangeAction = make(tr("E&xchange Views"), QKeySequence(), [this] { exchangeViews(); });
+    m_fullScreenAction = make(tr("&Full Screen"), QKeySequence(Qt::Key_F11), [this] {
+        if (isFullScreen())
+            showNormal();
+        else
+            showFullScreen();
+    });
+    m_fullScreenAction->setCheckable(true);
     m_wrapAction = make(tr("&Wrap Long Lines"), QKeySequence(), [this] { toggleWrapLongLines(); });
     m_wrapAction->setCheckable(true);
     m_hideUnknownAction = make(tr("&Hide Unknown Files"), QKeySequence(tr("Ctrl+Shift+H")),
@@ -264,6 +297,7 @@ void MainWindowController::buildMenus()
     view->addSeparator();
     view->addAction(m_sidebarAction);
     view->addAction(m_exchangeAction);
+    view->addAction(m_fullScreenAction);
     view->addSeparator();
     view->addAction(m_wrapAction);
     view->addAction(m_hideUnknownAction);
@@ -405,13 +439,26 @@ int MainWindowController::sidebarWidth() const
     return m_view->sidebar()->width();
 }
 
+bool MainWindowController::isShowingDropTarget() const
+{
+    return m_content->currentWidget() == m_dropTarget;
+}
+
+int MainWindowController::fittingSidebarWidth() const
+{
+    const QListView* list = m_view->filelistView();
+    const int text = list->fontMetrics().horizontalAdvance(QLatin1String(kTypicalListedName));
+    // Icon, its spacing, the list's frame and margins and a scroll bar.
+    return std::max(kSidebarMinWidth, text + list->iconSize().width() + 48);
+}
+
 void MainWindowController::applySidebarPosition(int pos)
 {
     m_sidebarPos = pos == 1 ? 1 : 0;
     const int wanted = m_sidebarPos == 0 ? 0 : 1;
     if (m_splitter->indexOf(m_view->sidebar()) != wanted)
         m_splitter->insertWidget(wanted, m_view->sidebar());
-    m_splitter->setStretchFactor(m_splitter->indexOf(m_tabs), 1);
+    m_splitter->setStretchFactor(m_splitter->indexOf(m_content), 1);
     m_splitter->setStretchFactor(m_splitter->indexOf(m_view->sidebar()), 0);
 }
 
@@ -468,24 +515,23 @@ void MainWindowController::updateWindowTitle()
 
 // ---- commands ------------------------------------------------------------------------------
 
-void MainWindowController::openDocument()
+FilesAndFoldersDialog* MainWindowController::openDocument()
 {
-    auto* dialog = new QFileDialog(this, tr("Open"));
+    auto* dialog = new FilesAndFoldersDialog(this, tr("Open"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &QFileDialog::urlsSelected, this,
+    connect(dialog, &FilesAndFoldersDialog::itemsChosen, this,
             [this](const QList<QUrl>& urls) { processUrls(urls); });
     dialog->open();
+    return dialog;
 }
 
-void MainWindowController::addFiles()
+FilesAndFoldersDialog* MainWindowController::addFiles()
 {
-    auto* dialog = new QFileDialog(this, tr("Add Files"));
+    auto* dialog = new FilesAndFoldersDialog(this, tr("Add Files"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &QFileDialog::urlsSelected, this, [this](const QList<QUrl>& urls) {
+    connect(dialog, &FilesAndFoldersDialog::itemsChosen, this, [this](const QList<QUrl>& urls) {
         QPointer<MainWindowController> self(this);
         QTimer::singleShot(0, this, [self, urls] {
             if (self)
@@ -493,6 +539,7 @@ void MainWindowController::addFiles()
         });
     });
     dialog->open();
+    return dialog;
 }
 
 void MainWindowController::openDirectory()
@@ -561,6 +608,7 @@ void MainWindowController::updateMenuStates()
     m_removeAction->setEnabled(!m_view->filelist().isEmpty());
     m_wrapAction->setChecked(m_ud.boolValue(prefs::kWrapLongLines));
     m_hideUnknownAction->setChecked(m_hideUnknownFiles);
+    m_fullScreenAction->setChecked(isFullScreen());
 }
 
 void MainWindowController::updateRecentMenu()
@@ -616,9 +664,12 @@ void MainWindowController::closeEvent(QCloseEvent* event)
         m_ud.setValue(prefs::kSidebarIsHidden,
                       currentTab() == ComparisonTab ? !m_openSidebar : hidden);
     m_ud.setValue(kWindowFrame, saveGeometry());
-    m_ud.sync();
+    emit Notifier::instance().mainWindowWillClose(this);
     m_view->setWindowIsClosing();
+    // The application stores the window's tab: the store is written after that, so that
+    // Quit, which ends the program right after closing the windows, keeps it too.
     AppController::instance().windowClosed(this);
+    m_ud.sync();
     m_view->setWorker(nullptr);
     m_worker.reset();
     emit closed(this);
@@ -638,7 +689,14 @@ void MainWindowController::dragEnterEvent(QDragEnterEvent* event)
         event->ignore();
         return;
     }
+    m_dropTarget->setHighlighted(true);
     event->acceptProposedAction();
+}
+
+void MainWindowController::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_dropTarget->setHighlighted(false);
+    QMainWindow::dragLeaveEvent(event);
 }
 
 void MainWindowController::dragMoveEvent(QDragMoveEvent* event)
@@ -651,6 +709,7 @@ void MainWindowController::dragMoveEvent(QDragMoveEvent* event)
 
 void MainWindowController::dropEvent(QDropEvent* event)
 {
+    m_dropTarget->setHighlighted(false);
     if (isOwnDrag(event) || !event->mimeData()) {
         event->ignore();
         return;

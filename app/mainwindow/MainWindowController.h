@@ -18,6 +18,8 @@ class QStackedWidget;
 
 namespace perspix {
 
+class DropTargetView;
+class FilesAndFoldersDialog;
 class MainView;
 class WindowWorker;
 
@@ -48,6 +50,8 @@ public:
     // Moves the sidebar to the other side.
     void exchangeViews();
     int sidebarWidth() const;
+    // The width a list of typical names needs; the sidebar's width until the user sets one.
+    int fittingSidebarWidth() const;
     bool openSidebar() const { return m_openSidebar; }
     bool openSidebarForComparison() const { return m_openSidebarForComparison; }
 
@@ -61,8 +65,9 @@ public:
     QString projectName() const;
 
     // Commands.
-    void openDocument();
-    void addFiles();
+    // The open dialogs (files and folders together), open over the window.
+    FilesAndFoldersDialog* openDocument();
+    FilesAndFoldersDialog* addFiles();
     void openDirectory();
     void find();
     void findInProject();
@@ -75,6 +80,9 @@ public:
 
     // The page the Comparison tab shows; the comparison views put theirs in its place.
     QWidget* comparisonPage() const { return m_comparisonPage; }
+    // The empty window's drop target; shown while the list is empty.
+    DropTargetView* dropTarget() const { return m_dropTarget; }
+    bool isShowingDropTarget() const;
     void setComparisonPage(QWidget* page);
 
 signals:
@@ -85,6 +93,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -103,6 +112,8 @@ private:
     MainView* m_view = nullptr;
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_tabs = nullptr;
+    QStackedWidget* m_content = nullptr; // the drop target or the tabs
+    DropTargetView* m_dropTarget = nullptr;
     QWidget* m_comparisonPage = nullptr;
     bool m_hideUnknownFiles = false;
     bool m_openSidebar = true;
@@ -129,6 +140,7 @@ private:
     QAction* m_preferencesAction = nullptr;
     QAction* m_sidebarAction = nullptr;
     QAction* m_exchangeAction = nullptr;
+    QAction* m_fullScreenAction = nullptr;
     QAction* m_wrapAction = nullptr;
     QAction* m_hideUnknownAction = nullptr;
     QAction* m_newWindowAction = nullptr;

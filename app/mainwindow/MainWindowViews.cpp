@@ -34,15 +34,21 @@ void MainWindowViews::attach(MainWindowController* window)
 
     QMenu* tools = new QMenu(QObject::tr("&Tools"), window);
     QAction* compare = tools->addAction(QObject::tr("&Compare"), window, [window] {
+        if (!window->myView()->canExportAll())
+            return;
         ComparisonWindowController::prepareAndShowGeneralComparisonWithPerspixDataArray(
             window->myView()->filesForComparison());
     });
     compare->setShortcut(QKeySequence(QObject::tr("Ctrl+Shift+K")));
+    compare->setObjectName(QStringLiteral("compareAction"));
     QAction* compareExtended = tools->addAction(QObject::tr("Compare &Extended"), window, [window] {
+        if (!window->myView()->canExportAll())
+            return;
         ComparisonWindowController::prepareAndShowExtendedComparisonWithPerspixDataArray(
             window->myView()->filesForComparison());
     });
     compareExtended->setShortcut(QKeySequence(QObject::tr("Ctrl+Alt+K")));
+    compareExtended->setObjectName(QStringLiteral("compareExtendedAction"));
     tools->addSeparator();
     QAction* statistics = tools->addAction(QObject::tr("&Statistics"), window, [] {
         ParameterStatisticsController::sharedInstance().prepareAndShow();
@@ -54,11 +60,16 @@ void MainWindowViews::attach(MainWindowController* window)
     map->setShortcut(QKeySequence(QObject::tr("Ctrl+Shift+M")));
     for (QAction* action : tools->actions())
         window->addAction(action);
-    QObject::connect(tools, &QMenu::aboutToShow, window, [window, compare, compareExtended] {
+    // A comparison needs every listed file analysed; the shortcuts follow the menu items.
+    const auto updateCompare = [window, compare, compareExtended] {
         const bool possible = window->myView()->canExportAll();
         compare->setEnabled(possible);
         compareExtended->setEnabled(possible);
-    });
+    };
+    QObject::connect(tools, &QMenu::aboutToShow, window, updateCompare);
+    QObject::connect(window->myView(), &MainView::arrangedFilelistChanged, window, updateCompare);
+    QObject::connect(window->myView(), &MainView::progressChanged, window, updateCompare);
+    updateCompare();
 
     // Before the Window menu, as desktop programs order them.
     QMenuBar* bar = window->menuBar();

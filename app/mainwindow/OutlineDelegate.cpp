@@ -63,6 +63,20 @@ void OutlineDelegate::setRightAlignNames(bool on)
     m_view->viewport()->update();
 }
 
+void OutlineDelegate::setBoldNames(bool on)
+{
+    if (m_boldNames == on)
+        return;
+    m_boldNames = on;
+    relayout();
+}
+
+void OutlineDelegate::setRowPadding(int pixels)
+{
+    m_padding = std::max(0, pixels);
+    relayout();
+}
+
 void OutlineDelegate::relayout()
 {
     // Row heights are cached by the view; a delayed layout measures every row again.
@@ -95,11 +109,14 @@ void OutlineDelegate::initStyleOption(QStyleOptionViewItem* option, const QModel
         option->features &= ~QStyleOptionViewItem::WrapText;
     option->textElideMode = m_wrap ? Qt::ElideNone : Qt::ElideRight;
     Qt::Alignment horizontal = Qt::AlignLeft;
-    if (index.column() == ExtTreeModel::NameColumn && m_rightAlign &&
-        !index.data(ExtTreeModel::IsGroupRole).toBool() &&
-        !index.siblingAtColumn(ExtTreeModel::ValueColumn).data().toString().isEmpty())
+    const bool name = index.column() == ExtTreeModel::NameColumn &&
+                      !index.data(ExtTreeModel::IsGroupRole).toBool() &&
+                      !index.siblingAtColumn(ExtTreeModel::ValueColumn).data().toString().isEmpty();
+    if (name && m_rightAlign)
         horizontal = Qt::AlignRight;
-    option->displayAlignment = horizontal | Qt::AlignTop;
+    if (name && m_boldNames)
+        option->font.setBold(true);
+    option->displayAlignment = horizontal | (m_padding > 0 ? Qt::AlignVCenter : Qt::AlignTop);
 }
 
 void OutlineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -139,7 +156,8 @@ QSize OutlineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    const QSize standard = QStyledItemDelegate::sizeHint(option, index);
+    QSize standard = QStyledItemDelegate::sizeHint(option, index);
+    standard.rheight() += 2 * m_padding;
     if (!m_wrap)
         return standard;
     const int width = textWidthForIndex(index);
@@ -156,7 +174,7 @@ QSize OutlineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
         height =
             style->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), opt.widget).height();
     }
-    return {standard.width(), std::max(standard.height(), height)};
+    return {standard.width(), std::max(standard.height(), height + 2 * m_padding)};
 }
 
 } // namespace perspix

@@ -19,6 +19,12 @@ public:
     // Applies the wrapping and measures every row again.
     void setWrapLongLines(bool wrap);
     void setRightAlignNames(bool on);
+    // Parameter names (not group titles) in bold.
+    void setBoldNames(bool on);
+    // Room above and below each row's text, which is then centred in its row.
+    void setRowPadding(int pixels);
+    // Measures every row again, after a change of font or width.
+    void relayout();
 
     // Width available to the text of a cell: the column's width, less the indentation in the
     // first column.
@@ -32,11 +38,11 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
-    void relayout();
-
     QTreeView* m_view;
     bool m_wrap = true;
     bool m_rightAlign = true;
+    bool m_boldNames = false;
+    int m_padding = 0;
 };
 
 } // namespace perspix

@@ -1,6 +1,7 @@
 // The map window (see MapWindowController.h).
 #include "app/map/MapWindowController.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,11 +13,13 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/AppController.h"
+#include "app/Notifier.h"
+#include "app/WindowPlacement.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
 #include "app/map/MapPin.h"
 #include "app/map/MapWidget.h"
-#include "app/Notifier.h"
 #include "batch/WindowWorker.h"
 
 namespace perspix {
@@ -139,6 +142,12 @@ MapWindowController::MapWindowController()
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
             &MapWindowController::windowDidBecomeKey);
     connect(qApp, &QApplication::focusChanged, this, &MapWindowController::windowDidBecomeKey);
+    connect(&Notifier::instance(), &Notifier::mainWindowWillClose, this,
+            &MapWindowController::mainWindowWillClose);
+    auto* close = new QAction(this);
+    close->setShortcuts({QKeySequence::Close, QKeySequence(Qt::Key_Escape)});
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
     showNoContent();
 }
 
@@ -204,6 +213,8 @@ void MapWindowController::showSharedMapWindow()
     if (displayOnlySelected())
         setCenterWithLocationDict(
             WindowInfo::mapLocationInfo(qobject_cast<MainWindowController*>(m_lastWindow.data())));
+    if (!isVisible())
+        WindowPlacement::keepOnScreen(this);
     show();
     raise();
     activateWindow();
@@ -212,6 +223,8 @@ void MapWindowController::showSharedMapWindow()
 void MapWindowController::showSharedMapWindowAndCenterLocationDict(const MapLocationRecord& record)
 {
     clearAndShowAllLocationsFromWindow(keyWindow());
+    if (!isVisible())
+        WindowPlacement::keepOnScreen(this);
     show();
     raise();
     activateWindow();
@@ -304,6 +317,23 @@ void MapWindowController::windowDidBecomeKey()
     if (main != m_lastWindow.data())
         clearAndShowAllLocationsFromWindow(main);
     setCenterWithLocationDict(WindowInfo::mapLocationInfo(main));
+}
+
+void MapWindowController::mainWindowWillClose(QWidget* window)
+{
+    if (window != m_lastWindow.data())
+        return;
+    // The pins of a closed window go; another open window's take their place.
+    m_lastKeyWindow = nullptr;
+    MainWindowController* next = nullptr;
+    for (MainWindowController* main : AppController::instance().windows())
+        if (main != window && main->isVisible())
+            next = main;
+    if (MainWindowController* key = AppController::instance().keyMainWindow(); key && key != window)
+        next = key;
+    clearAndShowAllLocationsFromWindow(next);
+    if (next)
+        setCenterWithLocationDict(WindowInfo::mapLocationInfo(next));
 }
 
 void MapWindowController::workerFileDidChange(WindowWorker* worker)

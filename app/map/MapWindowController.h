@@ -66,6 +66,7 @@ private:
     void showNoContent();
     void showMap();
     void windowDidBecomeKey();
+    void mainWindowWillClose(QWidget* window);
     void workerFileDidChange(WindowWorker* worker);
     void arrangedFilelistDidChange(QWidget* window);
     void pinSelectionDidChange();

@@ -55,6 +55,8 @@ QIcon iconOf(const ApplicationEntry& app)
 
 OpenWithMenuHelper::OpenWithMenuHelper(QMenu* menu) : QObject(menu), m_menu(menu)
 {
+    // Each item's tooltip is the application's location, which tells two versions apart.
+    menu->setToolTipsVisible(true);
     connect(menu, &QMenu::aboutToShow, this, [this] { menuWillOpen(m_menu); });
     connect(menu, &QMenu::triggered, this, &OpenWithMenuHelper::openWithMenuClicked);
 }

@@ -6,13 +6,16 @@
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/Notifier.h"
+#include "app/WindowPlacement.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
-#include "app/Notifier.h"
+#include "app/mainwindow/FilelistModel.h"
 #include "app/mainwindow/OutlineDelegate.h"
 #include "model/Keys.h"
 
@@ -20,15 +23,21 @@ namespace perspix {
 
 namespace {
 constexpr int kCascade = 24;
-}
+constexpr int kCoverHeight = 128;
+} // namespace
 
 QuickInfoWindow::QuickInfoWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_outline(new ExtendedOutline(this))
+    : QWidget(parent, Qt::Window), m_outline(new ExtendedOutline(this)), m_cover(new QLabel(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Quick Info"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_cover->setAlignment(Qt::AlignCenter);
+    m_cover->setContentsMargins(0, 6, 0, 6);
+    m_cover->hide();
+    layout->addWidget(m_cover);
     layout->addWidget(m_outline);
     m_outline->header()->resizeSection(0, 180);
 
@@ -49,6 +58,8 @@ QuickInfoWindow::QuickInfoWindow(QWidget* parent)
     addAction(close);
 
     connect(&Notifier::instance(), &Notifier::wrapLongLinesDidChanged, this,
+            &QuickInfoWindow::applyWrapSetting);
+    connect(&Notifier::instance(), &Notifier::parameterDisplayDidChange, this,
             &QuickInfoWindow::applyWrapSetting);
     resize(460, 560);
     placeOnScreen();
@@ -88,6 +99,16 @@ void QuickInfoWindow::processUrl(const QUrl& url)
     const ExtTreeList* content = m_data ? m_data->extendedContent() : nullptr;
     m_outline->setContent(content ? *content : ExtTreeList{});
     m_outline->expandAll();
+    const QImage cover = FilelistModel::coverImage(m_data);
+    if (!cover.isNull()) {
+        const qreal ratio = devicePixelRatioF();
+        QPixmap pixmap =
+            QPixmap::fromImage(cover.scaled(QSize(width() - 20, kCoverHeight) * ratio,
+                                            Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        pixmap.setDevicePixelRatio(ratio);
+        m_cover->setPixmap(pixmap);
+    }
+    m_cover->setVisible(!cover.isNull());
     sizeToContent();
 }
 
@@ -97,6 +118,8 @@ void QuickInfoWindow::sizeToContent()
     QScreen* screen = QApplication::primaryScreen();
     const int maxHeight = screen ? screen->availableGeometry().height() - 60 : 740;
     int height = m_outline->header()->isVisible() ? m_outline->header()->height() : 0;
+    if (m_cover->isVisibleTo(this))
+        height += m_cover->sizeHint().height();
     for (QModelIndex index = m_outline->treeModel()->index(0, 0); index.isValid();
          index = m_outline->indexBelow(index)) {
         height += m_outline->visualRect(index).height();
@@ -104,6 +127,7 @@ void QuickInfoWindow::sizeToContent()
             break;
     }
     resize(width(), std::clamp(height + 2 * m_outline->frameWidth() + 4, 160, maxHeight));
+    WindowPlacement::keepOnScreen(this);
     m_outline->scrollToTop();
 }
 
@@ -117,6 +141,7 @@ void QuickInfoWindow::applyWrapSetting()
 {
     m_outline->rowDelegate()->setWrapLongLines(m_ud.boolValue(prefs::kWrapLongLines));
     m_outline->rowDelegate()->setRightAlignNames(m_ud.boolValue(prefs::kExtParameterRightAlign));
+    m_outline->rowDelegate()->setBoldNames(m_ud.boolValue(prefs::kFirstColumnBold));
 }
 
 void QuickInfoWindow::contextMenuEvent(QContextMenuEvent* event)

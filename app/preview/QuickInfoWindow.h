@@ -8,6 +8,8 @@
 #include "model/PerspixData.h"
 #include "model/Settings.h"
 
+class QLabel;
+
 namespace perspix {
 
 class ExtendedOutline;
@@ -20,6 +22,8 @@ public:
 
     void processUrl(const QUrl& url);
     ExtendedOutline* outline() const { return m_outline; }
+    // The file's cover or film frame above the tree; hidden without one.
+    QLabel* coverLabel() const { return m_cover; }
     const PerspixDataPtr& data() const { return m_data; }
     // The analysis options a quick-info window passes: the four switches of the settings.
     QVariantMap analysisOptions() const;
@@ -36,6 +40,7 @@ private:
 
     Settings m_ud;
     ExtendedOutline* m_outline;
+    QLabel* m_cover;
     PerspixDataPtr m_data;
 };
 

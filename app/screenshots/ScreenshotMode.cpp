@@ -103,6 +103,14 @@ int runScreenshotMode(const QString& folder, const QStringList& paths)
     ok &= saveViewsScreenshots(window, dir);
     window->close();
     screenshotSettle(100);
+
+    // A new window before any file: its drop target.
+    MainWindowController* empty = app.showNewWindowForFiles({});
+    empty->resize(900, 560);
+    screenshotSettle(300);
+    ok &= saveScreenshot(empty, dir, QStringLiteral("empty-window.png"));
+    empty->close();
+    screenshotSettle(100);
     return ok ? 0 : 1;
 }
 

@@ -2,16 +2,21 @@
 // general record (summary, cover, one line per stream) and the prepared data (extended
 // tree, per-stream parameters, export keys). Reads only through the oMediaInfo adapter.
 #include <QByteArray>
+#include <algorithm>
 #include <limits>
 
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"
+#include "readers/film/FilmThumbnailer.h"
 #include "readers/mediainfo/oMediaInfo.h"
 
 namespace perspix {
 
 namespace {
+
+// Films get frames as large as the covers the image branch makes.
+constexpr int kFrameThumbnailSize = 256;
 
 // The leading integer of a library value ("2024.000" reads 2024), clamped to the range;
 // 0 when the text does not start with a number.
@@ -102,6 +107,17 @@ GeneralRecord PerspixData::prepareMediainfoGeneral(oMediaInfo& mi)
             first.trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (decoded && !decoded.decoded.isEmpty())
             general.insert(keys::kCoverData, decoded.decoded);
+    }
+    if (!general.contains(keys::kCoverData) && useSlowThumbProcessing &&
+        mi.numberOfStreams(StreamKind::Video) > 0) {
+        // Small films are not blown up: the frame is at most as large as the picture.
+        const qint64 edge = std::max(int64Value(mi.GetVideo(0, QStringLiteral("Width"))),
+                                     int64Value(mi.GetVideo(0, QStringLiteral("Height"))));
+        const int size = edge > 0 ? int(std::min<qint64>(edge, kFrameThumbnailSize))
+                                  : kFrameThumbnailSize;
+        const QImage frame = FilmThumbnailer::frameOfFile(filename, size);
+        if (!frame.isNull())
+            general.insert(keys::kFrameThumbnail, frame);
     }
 
     dataFillGeneralStreamsFrom(mi, general);

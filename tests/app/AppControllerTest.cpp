@@ -1,22 +1,26 @@
 // The application object's routing of files (idle key window, new windows, the sidebar for a
 // single file, quick-info windows), its start-up window, the single-instance hand-over and
 // the preferences window.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <thread>
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
+#include "app/PreferencesWindow.h"
+#include "app/comparison/ComparisonTableView.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
-#include "app/PreferencesWindow.h"
-#include "app/preview/QuickInfoWindow.h"
 #include "app/platform/SingleInstance.h"
+#include "app/preview/QuickInfoWindow.h"
 #include "batch/WindowWorker.h"
 #include "model/Settings.h"
 
@@ -101,6 +105,12 @@ private slots:
         QVERIFY(!app.windows().first()->isSidebarVisible());
         // Hiding it for a single file is not the user's choice: the store keeps its own.
         QVERIFY(!Settings().boolValue(prefs::kSidebarIsHidden));
+        closeAll();
+
+        // One folder becomes a list: the list shows.
+        app.openFiles({dataPath(QStringLiteral("audio"))});
+        QCOMPARE(app.windows().size(), 1);
+        QVERIFY(app.windows().first()->isSidebarVisible());
         closeAll();
 
         app.openFiles({dataPath(QStringLiteral("audio/song.mp3")),
@@ -202,6 +212,19 @@ private slots:
         wrap->setChecked(true);
         QVERIFY(window->myView()->outline()->wordWrap());
 
+        // The parameter font: one size for the outline and the comparison tables, applied to
+        // the open windows at once.
+        auto* fontSize = qobject_cast<QSpinBox*>(prefsWindow->controlForKey(prefs::kExtFontSize));
+        QVERIFY(fontSize);
+        auto* table = window->findChild<ComparisonTableView*>();
+        QVERIFY(table);
+        QCOMPARE(table->font().pointSizeF(), window->myView()->outline()->font().pointSizeF());
+        fontSize->setValue(15);
+        QCOMPARE(Settings().intValue(prefs::kExtFontSize), 15);
+        QCOMPARE(window->myView()->outline()->font().pointSizeF(), 12.0);
+        QCOMPARE(table->font().pointSizeF(), 12.0);
+        Settings().remove(prefs::kExtFontSize);
+
         // Staying alive without windows needs a system tray to come back from; with none
         // (as here), closing the last window quits whatever the setting says.
         auto* quit = qobject_cast<QCheckBox*>(
@@ -240,6 +263,30 @@ private slots:
                                    QStringLiteral("json"), QStringLiteral("plist")}));
         QCOMPARE(app.extensionForExportType(QStringLiteral("plist")), QStringLiteral("plist"));
         QVERIFY(!app.extensionForExportType(QStringLiteral("pdf")));
+    }
+
+    // Runs last: Quit ends the application's event loops.
+    void quitWritesEverySettingOfTheClosingWindowsToDisk()
+    {
+        AppController& app = AppController::instance();
+        MainWindowController* window = app.showNewWindowForFiles({});
+        window->setCurrentTab(MainWindowController::CustomTab);
+        window->toggleHideUnknownFiles();
+        QAction* quit = nullptr;
+        for (QAction* action : window->actions())
+            if (action->menuRole() == QAction::QuitRole)
+                quit = action;
+        QVERIFY(quit);
+        quit->trigger();
+        QVERIFY(app.windows().isEmpty());
+
+        // What is on disk, not what this process still holds in memory.
+        QFile file(Settings().fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString stored = QString::fromUtf8(file.readAll());
+        QVERIFY2(stored.contains(QStringLiteral("lastTab=3")), qPrintable(stored));
+        QVERIFY(stored.contains(QStringLiteral("hideUnknownFiles=true")));
+        QVERIFY(stored.contains(QStringLiteral("windowFrame")));
     }
 };
 

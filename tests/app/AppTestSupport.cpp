@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "app/AppController.h"
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 #include "model/Settings.h"
 
 namespace perspix::apptest {

@@ -9,7 +9,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 
 namespace perspix::test {
 

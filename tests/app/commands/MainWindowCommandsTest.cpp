@@ -140,6 +140,23 @@ private slots:
         commands->updateStates();
         QCOMPARE(wholeListCommands(), (QList<bool>{false, false}));
         QVERIFY(!commands->quickLookAction()->isEnabled());
+        // The comparisons follow the list without their menu being opened; an empty list
+        // opens no window, whatever the shortcut.
+        const auto compareCommands = [](MainWindowController* w) {
+            return QList<bool>{
+                w->findChild<QAction*>(QStringLiteral("compareAction"))->isEnabled(),
+                w->findChild<QAction*>(QStringLiteral("compareExtendedAction"))->isEnabled()};
+        };
+        const auto comparisonWindows = [] {
+            int count = 0;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                count +=
+                    widget->inherits("perspix::ComparisonWindowController") && widget->isVisible();
+            return count;
+        };
+        QCOMPARE(compareCommands(window), (QList<bool>{false, false}));
+        window->findChild<QAction*>(QStringLiteral("compareAction"))->trigger();
+        QCOMPARE(comparisonWindows(), 0);
         QVERIFY(commands->openProjectAction()->isEnabled());
         QVERIFY(!commands->diagnosticsMenu()->menuAction()->isVisible());
 
@@ -156,8 +173,15 @@ private slots:
                               busyCommands->saveProjectAction()->isEnabled()}),
                  (QList<bool>{false, false}));
         QVERIFY(busyCommands->exportFiles() == nullptr); // refused while analysing
+        QCOMPARE(compareCommands(busy), (QList<bool>{false, false}));
 
         QVERIFY(waitUntilDone(busy));
+        QVERIFY(waitFor([&] { return compareCommands(busy) == QList<bool>{true, true}; }, 2000));
+        busy->findChild<QAction*>(QStringLiteral("compareAction"))->trigger();
+        QCOMPARE(comparisonWindows(), 1);
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->inherits("perspix::ComparisonWindowController"))
+                widget->close();
         busyCommands->updateStates();
         QVERIFY(busyCommands->exportAction()->isEnabled());
         QVERIFY(busyCommands->saveProjectAction()->isEnabled());
@@ -399,6 +423,17 @@ private slots:
             openWindow({QUrl::fromLocalFile(project), QUrl::fromLocalFile(paths[0])});
         QVERIFY(waitFor([plain] { return plain->myView()->filelist().size() == 2; }));
         QVERIFY(plain->projectName().isEmpty());
+
+        // A project that cannot be written says so, naming the file and the reason.
+        MainWindowCommands* commands = MainWindowCommands::of(window);
+        const QString unwritable = folder.filePath(QStringLiteral("no folder/Lost.perspixproj"));
+        QVERIFY(!commands->saveProjectToFile(unwritable));
+        QVERIFY(commands->lastAlert());
+        QVERIFY2(commands->lastAlert()->text().contains(QStringLiteral("Lost.perspixproj")),
+                 qPrintable(commands->lastAlert()->text()));
+        QVERIFY(commands->lastAlert()->text().contains(QStringLiteral("No such file")));
+        commands->lastAlert()->close();
+        QCOMPARE(window->projectName(), QStringLiteral("My List"));
     }
 
     void removingAFileFactThenAnalysingAgain()

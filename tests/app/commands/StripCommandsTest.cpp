@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -120,6 +121,56 @@ private slots:
         for (const QString& path : paths)
             after.append(digest(path));
         QCOMPARE(after, before);
+    }
+
+    // The explanation comes first, in a sheet of its own; the folder chooser that follows
+    // carries only the command's name as its title.
+    void explanationSheetThenAFolderChooserWithAShortTitle()
+    {
+        SampleFolder folder;
+        const QStringList paths = {
+            folder.add(QStringLiteral("audio/song.mp3"), QStringLiteral("song.mp3"))};
+        MainWindowController* window = openDone(paths);
+        QTemporaryDir out;
+        QStringList asked;
+        StripCommands::setFolderChooser([&](QWidget*, const QString& title) {
+            asked.append(title);
+            return out.path();
+        });
+        const struct
+        {
+            QMessageBox* (*command)(MainView*, QWidget*);
+            QString title;
+            QString explanation;
+            bool goOn;
+        } cases[] = {
+            {&StripCommands::removeLocationInfo, QStringLiteral("Remove Location Info"),
+             QStringLiteral("This action does not modify any existing file."), true},
+            {&StripCommands::extractAttachments, QStringLiteral("Extract Attachments"),
+             QStringLiteral("This will extract embedded files"), false},
+            {&StripCommands::extractAttachments, QStringLiteral("Extract Attachments"),
+             QStringLiteral("This will extract embedded files"), true},
+        };
+        for (const auto& c : cases) {
+            asked.clear();
+            QPointer<QMessageBox> sheet = c.command(window->myView(), window);
+            QVERIFY(sheet && sheet->isVisible());
+            QVERIFY(sheet->text().startsWith(c.explanation));
+            QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+            QVERIFY(asked.isEmpty());
+            QAbstractButton* button = nullptr;
+            for (QAbstractButton* b : sheet->buttons())
+                if (sheet->buttonRole(b) ==
+                    (c.goOn ? QMessageBox::AcceptRole : QMessageBox::RejectRole))
+                    button = b;
+            QVERIFY(button);
+            button->click();
+            QTest::qWait(50);
+            QCOMPARE(asked, c.goOn ? QStringList{c.title} : QStringList{});
+        }
+        // The runs wrote into the chosen folder.
+        QVERIFY(waitFor([&] { return !filesBelow(out.path()).isEmpty(); }, 30000));
+        QVERIFY(waitFor([window] { return !window->findChild<QProgressDialog*>(); }, 30000));
     }
 
     void extractAttachmentsMakesAFolderPerFileWithSomething()

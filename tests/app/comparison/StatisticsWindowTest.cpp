@@ -5,16 +5,16 @@
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
-#include "app/mainwindow/ArrangedFilelistModel.h"
+#include "app/Notifier.h"
+#include "app/WindowInfo.h"
 #include "app/comparison/ComparisonController.h"
+#include "app/comparison/ParameterStatisticsController.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
 #include "app/mainwindow/MainWindowViews.h"
-#include "app/Notifier.h"
-#include "app/comparison/ParameterStatisticsController.h"
-#include "app/WindowInfo.h"
 #include "batch/WindowWorker.h"
 
 using namespace perspix;
@@ -179,6 +179,35 @@ private slots:
         stats.hide();
         emit Notifier::instance().extComparisonTableSelectionDidChange(table, &rows[1]);
         QVERIFY(stats.rows().isEmpty());
+    }
+
+    void aClosedWindowsCountsGoAndTheKeyboardCloses()
+    {
+        ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
+        const QList<QUrl> urls = {
+            QUrl::fromLocalFile(apptest::dataPath(QStringLiteral("media/paris.mp4")))};
+        QPointer<MainWindowController> other =
+            AppController::instance().showNewWindowForFiles(urls);
+        other->processUrls(urls);
+        QVERIFY(apptest::waitFor(
+            [&] { return other->myView()->outline()->treeModel()->rowCount() > 0; }));
+        stats.show();
+        ExtendedOutline* outline = other->myView()->outline();
+        outline->setCurrentIndex(
+            outlineRow(outline, QStringLiteral("Video"), QStringLiteral("Format/String")));
+        QCOMPARE(stats.rows().size(), 1);
+        other->close();
+        QVERIFY(stats.rows().isEmpty());
+        QCOMPARE(stats.label(), QStringLiteral("Statistics"));
+
+        for (const QKeySequence& key :
+             {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+            stats.show();
+            QApplication::setActiveWindow(&stats);
+            QVERIFY(QTest::qWaitForWindowActive(&stats));
+            QTest::keySequence(&stats, key);
+            QVERIFY2(!stats.isVisible(), qPrintable(key.toString()));
+        }
     }
 };
 

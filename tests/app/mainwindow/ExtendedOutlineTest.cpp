@@ -179,7 +179,9 @@ private slots:
             {"com.apple.quicktime.make", "com." + zw + "apple." + zw + "quicktime." + zw + "make"},
             {"+48.8577+002.2950+035.000/", "+48.8577" + zw + "+002.2950" + zw + "+035.000/" + zw},
             {"Tuesday, 8 December 2026 03:17:30", "Tuesday, 8 December 2026 03:17:30"},
-            {"1.5 Mb/s", "1.5 Mb/" + zw + "s"},
+            {"1.5 Mb/s", "1.5 Mb/s"},
+            {"AAC, 32.0 kb/s, 2 channels", "AAC, 32.0 kb/s, 2 channels"},
+            {"images/ab/c.jpg", "images/" + zw + "ab/" + zw + "c." + zw + "jpg"},
             {"-12.5", "-12.5"},
             {"", ""},
         };

@@ -100,7 +100,15 @@ private slots:
         MainWindowController* window = openWindow({});
         QCOMPARE(window->currentTab(), int(MainWindowController::GeneralTab));
         QVERIFY(window->isSidebarVisible());
-        QCOMPARE(window->sidebarWidth(), 160);
+        // Wide enough for typical names until the user sets a width, which is kept.
+        QVERIFY(window->fittingSidebarWidth() > 160);
+        QCOMPARE(window->sidebarWidth(), window->fittingSidebarWidth());
+        auto* splitter = window->findChild<QSplitter*>();
+        splitter->setSizes({300, splitter->width() - 300 - splitter->handleWidth()});
+        emit splitter->splitterMoved(300, 1);
+        QCOMPARE(ud.realValue(prefs::kSidebarWidth), 300.0);
+        // An empty window invites files instead of showing empty tabs.
+        QVERIFY(window->isShowingDropTarget());
         QVERIFY(window->myView()->outline()->wordWrap());
         QCOMPARE(window->windowTitle(), QStringLiteral("Perspix"));
         QVERIFY(window->width() <= 1280 && window->height() <= 800);
@@ -169,6 +177,7 @@ private slots:
         window->setCurrentTab(MainWindowController::ExtendedTab);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QVERIFY(waitUntilShown(window));
+        QVERIFY(!window->isShowingDropTarget());
         ExtendedOutline* outline = window->myView()->outline();
         QVERIFY(allGroups(outline).contains(QStringLiteral("Video")));
         QCOMPARE(openGroups(outline), allGroups(outline));

@@ -11,6 +11,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
+#include "app/WindowInfo.h"
 #include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
@@ -21,7 +22,6 @@
 #include "app/map/MapTileLoader.h"
 #include "app/map/MapWidget.h"
 #include "app/map/MapWindowController.h"
-#include "app/WindowInfo.h"
 #include "batch/WindowWorker.h"
 #include "model/Log.h"
 #include "model/Settings.h"
@@ -355,6 +355,29 @@ private slots:
         map.clearAndShowAllLocationsFromWindow(&map);
         QVERIFY(map.isShowingNoContent());
         QVERIFY(!map.lastWindow());
+    }
+
+    void aClosedWindowsPinsGoAndTheKeyboardCloses()
+    {
+        MapWindowController& map = MapWindowController::sharedInstance();
+        QPointer<MainWindowController> single = openWindow({QStringLiteral("media/nyc.mp4")});
+        QVERIFY(single);
+        activate(single);
+        map.showSharedMapWindow();
+        QCOMPARE(map.lastWindow(), single.data());
+        QCOMPARE(map.mapView()->pins().size(), 1);
+        single->close();
+        // The map shows another open window's files, never the closed one's.
+        QVERIFY(map.lastWindow() == m_located.data() || map.lastWindow() == m_unlocated.data());
+        QCOMPARE(map.mapView()->pins().size(), map.lastWindow() == m_located.data() ? 6 : 0);
+
+        for (const QKeySequence& key :
+             {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+            map.showSharedMapWindow();
+            activate(&map);
+            QTest::keySequence(&map, key);
+            QVERIFY2(!map.isVisible(), qPrintable(key.toString()));
+        }
     }
 
     void mapTypesWithoutSourcesCannotBeChosen()

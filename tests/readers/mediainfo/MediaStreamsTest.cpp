@@ -1,6 +1,9 @@
 // The MediaInfo branch of the analysis on real films and sound files: the general record,
 // the stream summaries, the extended groups, the per-stream records and export keys.
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -333,6 +336,53 @@ TEST(MediaStreams, CoverPictureIsTheFirstOne)
             }
         }
     }
+}
+
+// A film without a cover gets a frame, scaled to 256 at most, when the slow thumbnails are
+// asked for; sound, damaged films and the fast setting get none, and never a cover.
+TEST(MediaStreams, FramesOfFilmsWithoutCover)
+{
+    // A film whose boxes are whole but whose pictures are zeros: the library finds a video
+    // stream, the decoder nothing to show.
+    QTemporaryDir dir;
+    const QString broken = dir.filePath(QStringLiteral("broken.mp4"));
+    {
+        QFile source(dataPath(QStringLiteral("media/paris.mp4")));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        QByteArray bytes = source.readAll();
+        const qsizetype mdat = bytes.indexOf("mdat");
+        const qsizetype moov = bytes.indexOf("moov");
+        ASSERT_TRUE(mdat > 0 && moov > mdat);
+        bytes.replace(mdat + 4, moov - 4 - (mdat + 4), QByteArray(moov - 4 - (mdat + 4), '\0'));
+        QFile target(broken);
+        ASSERT_TRUE(target.open(QIODevice::WriteOnly) && target.write(bytes) == bytes.size());
+    }
+    const struct
+    {
+        QString file;
+        bool slow;
+        QSize frame; // invalid: no frame
+    } cases[] = {
+        {"media/paris.mp4", true, {256, 192}}, {"media/clip.webm", true, {256, 144}},
+        {"media/msmpeg4.avi", true, {64, 48}}, {"media/paris.mp4", false, {}},
+        {"audio/stereo.wav", true, {}},        {"audio/song.mp3", true, {}}, // has its own cover
+        {"media/truncated.mp4", true, {}},     {broken, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString() + (c.slow ? " slow" : " fast"));
+        const auto data = analyse(c.file, {{keys::kOptUseSlowThumbProcessing, c.slow}});
+        ASSERT_TRUE(data && data->dict());
+        const GeneralRecord& general = *data->generalInfo();
+        const QImage frame = general.values.value(keys::kFrameThumbnail).value<QImage>();
+        EXPECT_EQ(frame.isNull() ? QSize() : frame.size(), c.frame);
+        EXPECT_FALSE(data->hasCover() && !general.contains(keys::kCoverData));
+        if (!frame.isNull()) {
+            // A real picture, not a black or empty buffer.
+            const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+            EXPECT_GT(centre.red() + centre.green() + centre.blue(), 30);
+        }
+    }
+    EXPECT_EQ(analyse(broken)->generalInfo()->string(keys::kFormat), QStringLiteral("MPEG-4"));
 }
 
 TEST(MediaStreams, LocationFromQuickTimeOrUserData)

@@ -1,5 +1,5 @@
 // OpenSSL EVP digests over files read through one fixed buffer.
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // Process-wide set-up of the core (see CoreSetup.h).
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 
 #include <clocale>
 #include <malloc.h>

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "export/FileHash.h"
+#include "model/FileHash.h"
 #include "support/TestSupport.h"
 
 using namespace perspix;

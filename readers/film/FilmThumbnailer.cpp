@@ -1,0 +1,43 @@
+// Film frames through libffmpegthumbnailer (see FilmThumbnailer.h).
+#include "readers/film/FilmThumbnailer.h"
+
+#include <QFile>
+#include <libffmpegthumbnailer/videothumbnailerc.h>
+#include <memory>
+
+namespace perspix {
+
+QImage FilmThumbnailer::frameOfFile(const QString& path, int size)
+{
+    if (size <= 0)
+        return {};
+    const std::unique_ptr<video_thumbnailer, decltype(&video_thumbnailer_destroy)> thumbnailer(
+        video_thumbnailer_create(), &video_thumbnailer_destroy);
+    const std::unique_ptr<image_data, decltype(&video_thumbnailer_destroy_image_data)> frame(
+        video_thumbnailer_create_image_data(), &video_thumbnailer_destroy_image_data);
+    if (!thumbnailer || !frame)
+        return {};
+    thumbnailer->seek_percentage = kSeekPercentage;
+    thumbnailer->thumbnail_image_type = Rgb;
+    thumbnailer->maintain_aspect_ratio = 1;
+    // A cover stored in the film is the caller's business; here only a frame will do.
+    thumbnailer->prefer_embedded_metadata = 0;
+    video_thumbnailer_set_size(thumbnailer.get(), size, size);
+    // The library reports a film it cannot decode through its return value; its messages
+    // would only repeat that on standard error.
+    video_thumbnailer_set_log_callback(thumbnailer.get(), nullptr);
+
+    const QByteArray name = QFile::encodeName(path);
+    if (video_thumbnailer_generate_thumbnail_to_buffer(thumbnailer.get(), name.constData(),
+                                                       frame.get()) != 0)
+        return {};
+    const int width = frame->image_data_width;
+    const int height = frame->image_data_height;
+    if (!frame->image_data_ptr || width <= 0 || height <= 0 ||
+        qint64(frame->image_data_size) < qint64(width) * height * 3)
+        return {};
+    // The buffer belongs to the image data record: copy before it goes.
+    return QImage(frame->image_data_ptr, width, height, width * 3, QImage::Format_RGB888).copy();
+}
+
+} // namespace perspix
