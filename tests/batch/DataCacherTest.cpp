@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -459,13 +460,16 @@ TEST_F(DataCacherTest, OddNamesAndManyEmptyFilesAllEnd)
     ::close(::open(invalid.constData(), O_CREAT | O_WRONLY, 0644));
     const std::unique_ptr<const char, void (*)(const char*)> removeInvalid(
         invalid.constData(), [](const char* p) { ::unlink(p); });
+    // A pipe, and a link to it: reading either would block a worker for good.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.filePath("odd/pipe.mp4")).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(m_dir.filePath("odd/pipe.mp4"), m_dir.filePath("odd/pipe.jpg")));
     QDir().mkpath(m_dir.filePath("odd/many"));
     for (int i = 0; i < 2000; ++i)
         ::close(::open(
             QFile::encodeName(m_dir.filePath(QStringLiteral("odd/many/%1").arg(i))).constData(),
             O_CREAT | O_WRONLY, 0644));
     const Filelist items = FilelistFiller::fillerWithPaths({m_dir.filePath("odd")}).filelist();
-    ASSERT_EQ(items.size(), 2002);
+    ASSERT_EQ(items.size(), 2004);
     m_cacher.setAnalyser({}); // the plain analysis
     m_cacher.setMTMode(256);
     m_cacher.processFiles(items);
