@@ -433,6 +433,43 @@ TEST_F(DataCacherTest, CancelAndWaitReturnsAfterTheFileInHand)
     EXPECT_EQ(m_gate->analysedCount(), 30);
 }
 
+// Closing a window cancels: an ExifTool that reads for ever is stopped at once, and the file
+// it was reading is not taken for failed but waits for the next workers.
+TEST_F(DataCacherTest, CancelStopsAnExifToolThatReadsForEver)
+{
+    TempDir home;
+    home.write(".ExifTool_config", "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite'"
+                                   " => { PerspixSlow => { Require => 'FileName', ValueConv =>"
+                                   " q{ sleep(60) if $val =~ /slow/; $val } } });\n1;\n");
+    qputenv("EXIFTOOL_HOME", QFile::encodeName(home.path()));
+    const QString slow = m_dir.copyData("audio/stereo.wav", "slow.wav");
+    m_cacher.setOptionsProvider([] {
+        return QVariantMap{{keys::kOptVideoUtility, keys::kVideoUtilityExiftool}};
+    });
+    m_cacher.setMTMode(1);
+    m_cacher.processFiles(itemsFor({slow}));
+    ASSERT_TRUE(waitUntil([&] { return m_gate->isRunning(slow); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // ExifTool is asleep
+    QElapsedTimer timer;
+    timer.start();
+    m_cacher.cancelThreadsAndWait();
+    qunsetenv("EXIFTOOL_HOME");
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_FALSE(m_cacher.isFileFailed(slow));
+    EXPECT_FALSE(m_cacher.isFileProcessed(slow));
+    EXPECT_EQ(m_cacher.queuedEntries(), 1);
+    QDir proc("/proc");
+    for (const QString& pid : proc.entryList(QDir::Dirs)) {
+        QFile cmdline(proc.filePath(pid + "/cmdline"));
+        QFile status(proc.filePath(pid + "/status"));
+        if (!cmdline.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
+            continue;
+        const bool ours = status.readAll().contains(
+            QByteArray("\nPPid:\t" + QByteArray::number(::getpid()) + "\n"));
+        EXPECT_FALSE(ours && cmdline.readAll().contains("exiftool")) << pid.toStdString();
+    }
+}
+
 TEST_F(DataCacherTest, DestroyedWhileAWorkerIsBusy)
 {
     const QString path = dataPath("media/paris.mp4");
