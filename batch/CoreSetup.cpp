@@ -1,6 +1,7 @@
 // Process-wide set-up of the core (see CoreSetup.h).
 #include "batch/CoreSetup.h"
 
+#include <QtGlobal>
 #include <clocale>
 #include <malloc.h>
 #include <mutex>
@@ -15,6 +16,26 @@
 #include "readers/image/oEXIV2.h"
 
 namespace perspix {
+
+namespace {
+
+QtMessageHandler g_qtHandler = nullptr;
+
+// Qt's image decoders report every oddity of a damaged file ("Corrupt JPEG data: ...") as
+// messages of their own categories; those join the program's log, everything else of Qt's
+// goes where it went before.
+void routeQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const std::string_view category = context.category ? context.category : "";
+    if (category.starts_with("qt.gui.imageio") || category.starts_with("kf.imageformats")) {
+        logLine(QStringLiteral("%1: %2").arg(QLatin1String(category.data()), message));
+        return;
+    }
+    if (g_qtHandler)
+        g_qtHandler(type, context, message);
+}
+
+} // namespace
 
 void setupCore()
 {
@@ -37,6 +58,7 @@ void setupCore()
         // decoder reports a failed read to its caller, so the lines only add noise.
         TIFFSetWarningHandler(nullptr);
         TIFFSetErrorHandler(nullptr);
+        g_qtHandler = qInstallMessageHandler(routeQtMessage);
         // Taglink's messages join the program's own log.
         taglink::setLogHandler([](std::string_view line) {
             logLine(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));

@@ -444,6 +444,14 @@ void DataCacher::runWorker(State& state, Worker& worker)
     ExiftoolProcessPtr exiftool;
     if (options.value(keys::kOptVideoUtility).toString() == keys::kVideoUtilityExiftool && factory)
         exiftool = factory();
+    if (exiftool) {
+        // Cancelling ends a request under way at once: a window closing never waits for an
+        // ExifTool that reads for ever.
+        exiftool->setStopFlag(&worker.stop);
+        const double seconds = options.value(keys::kOptExiftoolTimeout).toDouble();
+        if (seconds > 0)
+            exiftool->setTimeout(std::chrono::milliseconds(qint64(seconds * 1000)));
+    }
 
     for (;;) {
         std::optional<QueueEntry> entry;
@@ -488,6 +496,14 @@ void DataCacher::runWorker(State& state, Worker& worker)
         // file processed but its data not yet cached, or wait for an answer already sent.
         std::lock_guard guard(state.safeLock);
         state.filesInProcess.remove(path);
+        if (!data && exiftool &&
+            exiftool->lastFailure() == taglink::TaglinkStayOpenProcess::Failure::Cancelled) {
+            // Cancelled in the middle of reading: the file was not analysed, and waits, first
+            // in line, for the workers that come after this one.
+            state.fileStack.push_back(std::move(*entry));
+            std::erase(state.threads, &worker);
+            break;
+        }
         state.filesProcessed.insert(path);
         const bool stopped = worker.stop.load();
         const int status = entry->forced ? kStatusAnalysedOnRequest : kStatusAnalysed;
@@ -500,6 +516,8 @@ void DataCacher::runWorker(State& state, Worker& worker)
             break;
         }
     }
+    if (exiftool)
+        exiftool->setStopFlag(nullptr);
     exiftool.reset();
 }
 

@@ -8,6 +8,7 @@
 #include "filelist/FilelistFiller.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 
 namespace perspix::cli {
 
@@ -32,7 +33,7 @@ CliRun::~CliRun()
 std::optional<QStringList> CliRun::listedPaths()
 {
     if (!CommandLineExport::isProjectArgument(m_options.paths))
-        return m_options.paths;
+        return absolutePaths(m_options.paths);
     QStringList messages;
     std::optional<QStringList> documents;
     {
@@ -172,7 +173,7 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
 {
     if (!data) {
         ++m_failed;
-        m_err << "perspix-cli: failed to analyse " << item.filename() << '\n';
+        m_err << "perspix-cli: failed to analyse " << NativePath::shown(item.filename()) << '\n';
         m_err.flush();
         return;
     }
@@ -180,7 +181,7 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
         m_records.append({item.filename(), item.prefixedPath(), data});
         return;
     }
-    const QString& shown = item.prefixedPath();
+    const QString shown = NativePath::shown(item.prefixedPath());
     if (m_blocks++ > 0)
         m_out << '\n';
     m_out << shown << '\n' << QString(shown.size(), QLatin1Char('-')) << '\n';

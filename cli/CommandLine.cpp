@@ -5,6 +5,7 @@
 
 #include "export/CommandLineExport.h"
 #include "model/Keys.h"
+#include "model/NativePath.h"
 #include "model/Settings.h"
 
 namespace perspix::cli {
@@ -12,6 +13,7 @@ namespace perspix::cli {
 namespace {
 const QString kThreads = QStringLiteral("threads");
 const QString kExiftool = QStringLiteral("exiftool");
+const QString kExiftoolTimeout = QStringLiteral("exiftool-timeout");
 const QString kHashes = QStringLiteral("hashes");
 const QString kNoXattr = QStringLiteral("no-xattr");
 const QString kBinaryUnits = QStringLiteral("binary-units");
@@ -33,6 +35,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     parser.addOption({kThreads, QString(), QStringLiteral("N")});
     parser.addOption({kExiftool, QString()});
+    parser.addOption({kExiftoolTimeout, QString(), QStringLiteral("S")});
     parser.addOption({kHashes, QString()});
     parser.addOption({kNoXattr, QString()});
     parser.addOption({kBinaryUnits, QString()});
@@ -79,6 +82,17 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
         o.threads = n;
     }
     o.exiftool = parser.isSet(kExiftool);
+    if (parser.isSet(kExiftoolTimeout)) {
+        bool ok = false;
+        const double seconds = parser.value(kExiftoolTimeout).toDouble(&ok);
+        if (!ok || !(seconds > 0) || seconds > 1e6) {
+            outcome.error = QStringLiteral("--exiftool-timeout takes a number of seconds above "
+                                           "0, not \"%1\"")
+                                .arg(parser.value(kExiftoolTimeout));
+            return outcome;
+        }
+        o.exiftoolTimeout = seconds;
+    }
     o.hashes = parser.isSet(kHashes);
     o.noXattr = parser.isSet(kNoXattr);
     o.binaryUnits = parser.isSet(kBinaryUnits);
@@ -134,6 +148,9 @@ QString usageText()
         "  --threads N      analysis threads: 1, 2, 4, 8, or 256 for one per core\n"
         "                   (default 256)\n"
         "  --exiftool       read films and sound with ExifTool instead of MediaInfo\n"
+        "  --exiftool-timeout S\n"
+        "                   seconds ExifTool may take over one file before it is stopped\n"
+        "                   and the file fails (default 60)\n"
         "  --hashes         compute the files' MD5 and SHA-1 digests\n"
         "  --no-xattr       leave out the facts kept in extended attributes\n"
         "  --binary-units   sizes in binary multiples (KiB, MiB) instead of decimal ones\n"
@@ -183,11 +200,22 @@ CommandLineExport::Request exportRequest(const CliOptions& options)
     return request;
 }
 
+QStringList absolutePaths(const QStringList& paths)
+{
+    QStringList absolute;
+    absolute.reserve(paths.size());
+    for (const QString& path : paths)
+        absolute.append(NativePath::absolute(path));
+    return absolute;
+}
+
 QVariantMap analysisOptions(const CliOptions& options, const Settings& settings)
 {
     QVariantMap result = settings.analysisOptions();
     if (options.exiftool)
         result.insert(keys::kOptVideoUtility, keys::kVideoUtilityExiftool);
+    if (options.exiftoolTimeout > 0)
+        result.insert(keys::kOptExiftoolTimeout, options.exiftoolTimeout);
     if (options.hashes)
         result.insert(keys::kOptComputeFileHashes, true);
     if (options.noXattr)

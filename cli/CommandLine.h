@@ -25,6 +25,7 @@ struct CliOptions
     QStringList paths;
     quint32 threads = 256; // one worker per core
     bool exiftool = false;
+    double exiftoolTimeout = 0; // seconds; 0: the settings store's limit
     bool hashes = false;
     bool noXattr = false;
     bool binaryUnits = false;
@@ -59,6 +60,10 @@ QString versionText();
 
 // The export the options ask for.
 CommandLineExport::Request exportRequest(const CliOptions& options);
+
+// The given paths made absolute against the working folder, symbolic links kept, as the
+// window makes the paths it opens; the listing and every output then name whole paths.
+QStringList absolutePaths(const QStringList& paths);
 
 // The analysis options of a run: the settings store's values, overridden by the options
 // given on the command line.

@@ -194,7 +194,7 @@ QString failures(const AnalysedList& list)
 AnalysedList analyse(const CliOptions& options, const QVariantMap& analysisOptions)
 {
     AnalysedList list;
-    list.items = FilelistFiller::fillerWithPaths(options.paths).filelist();
+    list.items = FilelistFiller::fillerWithPaths(absolutePaths(options.paths)).filelist();
     ListAnalysis analysis(list.items, options.threads, analysisOptions);
     const QHash<QString, PerspixDataPtr> data = analysis.run();
     list.data.reserve(list.items.size());

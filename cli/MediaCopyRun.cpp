@@ -11,6 +11,7 @@
 #include "filelist/FilelistFiller.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "readers/image/MetadataRemover.h"
 
 namespace perspix::cli {
@@ -45,7 +46,7 @@ int MediaCopyRun::exec()
         return kExitFailedFiles;
     }
 
-    QStringList paths = m_paths;
+    QStringList paths = absolutePaths(m_paths);
     if (CommandLineExport::isProjectArgument(m_paths)) {
         QStringList messages;
         std::optional<QStringList> documents;
@@ -166,7 +167,7 @@ void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& da
     // The bar comes back after the item (handleReady).
     m_progress.clear();
     for (const QString& path : written)
-        m_out << path << '\n';
+        m_out << NativePath::shown(path) << '\n';
     m_out.flush();
     m_written += written.size();
 }

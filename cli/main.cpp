@@ -10,6 +10,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CompareStatsRun.h"
 #include "cli/MediaCopyRun.h"
+#include "model/NativePath.h"
 #include "model/Settings.h"
 
 using namespace perspix;
@@ -21,9 +22,14 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    if (cli::isCompareOrStatsRun(app.arguments().mid(1)))
-        return cli::runCompareOrStats(app.arguments().mid(1), out, err);
-    const cli::ParseOutcome parsed = cli::parseCommandLine(app.arguments().mid(1));
+    // The arguments as given: Qt's own list would turn the bytes of a name that is not
+    // UTF-8 into U+FFFD, and such a path would then name no file.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(NativePath::decoded(argv[i]));
+    if (cli::isCompareOrStatsRun(arguments))
+        return cli::runCompareOrStats(arguments, out, err);
+    const cli::ParseOutcome parsed = cli::parseCommandLine(arguments);
     switch (parsed.action) {
     case cli::ParseOutcome::Help:
         out << cli::usageText() << cli::compareStatsUsageText();

@@ -11,6 +11,7 @@
 #include "model/ContainedPath.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 #include "readers/image/oEXIV2.h"
 #include "readers/mediainfo/oMediaInfo.h"
@@ -22,7 +23,7 @@ namespace {
 
 std::filesystem::path fsPath(const QString& path)
 {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return std::filesystem::path(NativePath::encoded(path).toStdString());
 }
 
 // The folders above the path that do not exist yet, deepest first.
@@ -30,7 +31,7 @@ QStringList missingFoldersAbove(const QString& path)
 {
     QStringList missing;
     QString folder = QFileInfo(path).absolutePath();
-    while (!QFileInfo::exists(folder)) {
+    while (!NativePath::exists(folder)) {
         missing.append(folder);
         const QString up = QFileInfo(folder).absolutePath();
         if (up == folder)
@@ -116,10 +117,10 @@ AttachmentsOutcome AttachmentsExtractor::processRecord(const FileRecord& record,
     } else if (data->format().value_or(QString()) == QLatin1String("Matroska")) {
         std::vector<std::string> files;
         taglink::Taglink::saveEmbeddedFilesFromFile(
-            QFile::encodeName(record.filename).toStdString(),
-            QFile::encodeName(*created).toStdString(), &files, m_exiftool.get());
+            NativePath::encoded(record.filename).toStdString(),
+            NativePath::encoded(*created).toStdString(), &files, m_exiftool.get());
         for (const std::string& file : files)
-            written.append(QFile::decodeName(QByteArray::fromStdString(file)));
+            written.append(NativePath::decoded(QByteArray::fromStdString(file)));
     } else {
         oMediaInfo::saveCoversOfFile(record.filename, *created, &written);
     }
@@ -135,7 +136,7 @@ AttachmentsOutcome AttachmentsExtractor::processRecord(const FileRecord& record,
             logLine(QStringLiteral("failed to remove temp folder, error %1")
                         .arg(QString::fromLocal8Bit(error.message().c_str())));
         for (const QString& folderAbove : madeAbove)
-            ::rmdir(QFile::encodeName(folderAbove).constData());
+            ::rmdir(NativePath::encoded(folderAbove).constData());
         return outcome;
     }
     outcome.folder = *created;

@@ -1,5 +1,6 @@
 #include "export/CsvExportFormat.h"
 
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 
 namespace perspix {
@@ -40,7 +41,7 @@ std::optional<QByteArray> CsvExportFormat::prepare(const FileRecordList& records
     for (const FileRecord& record : records) {
         QStringList lines;
         if (records.size() >= 2)
-            lines.append(quoted(record.filename) + QLatin1Char(','));
+            lines.append(quoted(NativePath::shown(record.filename)) + QLatin1Char(','));
         if (record.data)
             if (const ExtTreeList* tree = record.data->extendedContent())
                 convertForCSVFrom(*tree, lines, settings.skipFilePrivate);

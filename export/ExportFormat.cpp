@@ -12,6 +12,7 @@
 #include "export/TextExportFormat.h"
 #include "export/XmlExportFormat.h"
 #include "model/Keys.h"
+#include "model/NativePath.h"
 #include "model/PropertyList.h"
 
 namespace perspix {
@@ -132,7 +133,8 @@ QVariant ExportFormat::exportObject(const FileRecordList& records, bool skipFile
         if (!exportRecord) {
             // A file without a result still shows up, with its path alone.
             exportRecord = ExportRecord{};
-            exportRecord->fileName = record.data ? record.data->filename : record.filename;
+            exportRecord->fileName =
+                NativePath::shown(record.data ? record.data->filename : record.filename);
         }
         objects.append(exportRecordObject(*exportRecord));
     }

@@ -1,6 +1,7 @@
 #include "export/HtmlExportFormat.h"
 
 #include "export/HTMLEntities/HTMLEntities.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -40,7 +41,8 @@ std::optional<QByteArray> HtmlExportFormat::prepare(const FileRecordList& record
     QStringList texts;
     for (const FileRecord& record : records) {
         QStringList lines{QStringLiteral("<p style='font-size:120%;font-weight:bold;'>") +
-                              escaped(record.pathPrefix) + QStringLiteral("</p>"),
+                              escaped(NativePath::shown(record.pathPrefix)) +
+                              QStringLiteral("</p>"),
                           QStringLiteral("<table cellpadding=1 cellspacing=0>")};
         if (record.data)
             if (const ExtTreeList* tree = record.data->extendedContent())

@@ -1,5 +1,7 @@
 #include "export/TextExportFormat.h"
 
+#include "model/NativePath.h"
+
 namespace perspix {
 
 std::optional<QByteArray> TextExportFormat::prepare(const FileRecordList& records,
@@ -12,9 +14,9 @@ std::optional<QByteArray> TextExportFormat::prepare(const FileRecordList& record
             body = settings.skipFilePrivate ? record.data->stringForExportTextWithoutFilePrivate()
                                             : record.data->stringForExportText();
         // The rule is as long as the path in UTF-16 code units.
-        blocks.append(record.pathPrefix + QLatin1Char('\n') +
-                      QString(record.pathPrefix.size(), QLatin1Char('-')) + QLatin1Char('\n') +
-                      body.value_or(QString()));
+        const QString heading = NativePath::shown(record.pathPrefix);
+        blocks.append(heading + QLatin1Char('\n') + QString(heading.size(), QLatin1Char('-')) +
+                      QLatin1Char('\n') + body.value_or(QString()));
     }
     return blocks.join(QStringLiteral("\n\n\n")).toUtf8();
 }

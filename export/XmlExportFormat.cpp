@@ -1,6 +1,7 @@
 #include "export/XmlExportFormat.h"
 
 #include "export/HTMLEntities/HTMLEntities.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -18,39 +19,53 @@ QString attribute(const QString& s)
 
 } // namespace
 
+QByteArray XmlExportFormat::documentStart()
+{
+    return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<files>\n");
+}
+
+QByteArray XmlExportFormat::documentEnd()
+{
+    return QByteArrayLiteral("</files>\n");
+}
+
+QByteArray XmlExportFormat::fileElement(const FileRecord& record, const ExportSettings& settings)
+{
+    QStringList lines{QStringLiteral("<file path=\"") +
+                      attribute(NativePath::shown(record.filename)) + QStringLiteral("\">")};
+    std::optional<ExportRecord> exportRecord;
+    if (record.data)
+        exportRecord = record.data->computeExportInfoWithoutFilePrivate(settings.skipFilePrivate);
+    if (exportRecord) {
+        for (const QString& kind : exportRecord->orderedSectionNames()) {
+            const QList<QList<ExportEntry>> streams = exportRecord->sections.value(kind);
+            for (qsizetype i = 0; i < streams.size(); ++i) {
+                lines.append(QStringLiteral(" <stream type=\"%1\" id=\"%2\" of=\"%3\">")
+                                 .arg(attribute(kind))
+                                 .arg(i + 1)
+                                 .arg(streams.size()));
+                for (const ExportEntry& entry : streams[i]) {
+                    lines.append(QStringLiteral("  <item option=\"") + attribute(entry.option) +
+                                 QStringLiteral("\" name=\"") + attribute(entry.name) +
+                                 QStringLiteral("\">") + text(valueText(entry.value)) +
+                                 QStringLiteral("</item>"));
+                }
+                lines.append(QStringLiteral(" </stream>"));
+            }
+        }
+    }
+    lines.append(QStringLiteral("</file>\n"));
+    return lines.join(QLatin1Char('\n')).toUtf8();
+}
+
 std::optional<QByteArray> XmlExportFormat::prepare(const FileRecordList& records,
                                                    const ExportSettings& settings) const
 {
-    QStringList files;
-    for (const FileRecord& record : records) {
-        QStringList lines{QStringLiteral("<file path=\"") + attribute(record.filename) +
-                          QStringLiteral("\">")};
-        std::optional<ExportRecord> exportRecord;
-        if (record.data)
-            exportRecord =
-                record.data->computeExportInfoWithoutFilePrivate(settings.skipFilePrivate);
-        if (exportRecord) {
-            for (const QString& kind : exportRecord->orderedSectionNames()) {
-                const QList<QList<ExportEntry>> streams = exportRecord->sections.value(kind);
-                for (qsizetype i = 0; i < streams.size(); ++i) {
-                    lines.append(QStringLiteral(" <stream type=\"%1\" id=\"%2\" of=\"%3\">")
-                                     .arg(attribute(kind))
-                                     .arg(i + 1)
-                                     .arg(streams.size()));
-                    for (const ExportEntry& entry : streams[i]) {
-                        lines.append(QStringLiteral("  <item option=\"") + attribute(entry.option) +
-                                     QStringLiteral("\" name=\"") + attribute(entry.name) +
-                                     QStringLiteral("\">") + text(valueText(entry.value)) +
-                                     QStringLiteral("</item>"));
-                    }
-                    lines.append(QStringLiteral(" </stream>"));
-                }
-            }
-        }
-        lines.append(QStringLiteral("</file>"));
-        files.append(lines.join(QLatin1Char('\n')));
-    }
-    return files.join(QLatin1Char('\n')).toUtf8();
+    QByteArray document = documentStart();
+    for (const FileRecord& record : records)
+        document += fileElement(record, settings);
+    document += documentEnd();
+    return document;
 }
 
 } // namespace perspix

@@ -1,5 +1,6 @@
-// XML: one <file> element per file with its streams and their export entries, without a
-// declaration or an enclosing root element.
+// XML: a well-formed XML 1.0 document, one <files> root holding one <file> element per file
+// with its streams and their export entries. The document is made of three steps (start,
+// one record per file, end) so that a writer can also send it out record by record.
 #pragma once
 
 #include "export/ExportFormat.h"
@@ -12,6 +13,13 @@ public:
     QString identifier() const override { return QStringLiteral("xml"); }
     std::optional<QByteArray> prepare(const FileRecordList& records,
                                       const ExportSettings& settings) const override;
+
+    // The declaration and the root's start tag.
+    static QByteArray documentStart();
+    // One <file> element, with a line break after it.
+    static QByteArray fileElement(const FileRecord& record, const ExportSettings& settings);
+    // The root's end tag.
+    static QByteArray documentEnd();
 };
 
 } // namespace perspix

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/NativePath.h"
+
 namespace perspix {
 
 namespace {
@@ -122,7 +124,7 @@ FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/
     std::vector<FolderEntry> stack;
     const bool several = paths.size() >= 2;
     for (const QString& path : paths) {
-        const QByteArray raw = QFile::encodeName(path);
+        const QByteArray raw = NativePath::encoded(path);
         struct stat st;
         if (statPath(raw, st) && S_ISDIR(st.st_mode))
             stack.push_back({raw, path, several ? lastComponent(path) : QString()});
@@ -148,7 +150,7 @@ FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/
             if (std::strcmp(rawName, ".") == 0 || std::strcmp(rawName, "..") == 0 ||
                 std::strcmp(rawName, ".DS_Store") == 0)
                 continue;
-            const QString name = QFile::decodeName(rawName);
+            const QString name = NativePath::decoded(rawName);
             const QByteArray rawFull = joinRaw(folder.rawPath, rawName);
             const QString full = joinPath(folder.path, name);
             const QString childPrefix = joinPath(folder.prefix, name);

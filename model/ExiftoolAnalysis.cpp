@@ -7,6 +7,7 @@
 
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/PerspixData.h"
 #include "taglink/Taglink.h"
 
@@ -66,7 +67,7 @@ void addSection(const Section& section, PreparedData& prepared)
 bool PerspixData::runExiftoolBranch(std::optional<GeneralRecord>& general,
                                     std::optional<PreparedData>& prepared)
 {
-    const QByteArray path = QFile::encodeName(filename);
+    const QByteArray path = NativePath::encoded(filename);
     const auto taglink = taglink::Taglink::initWithFilename(path.toStdString(), exiftool);
     if (!taglink) {
         logLine(QStringLiteral("Failed to parse with exiftool: %1").arg(filename));

@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "model/NativePath.h"
+
 namespace perspix {
 
 namespace {
@@ -91,8 +93,8 @@ std::optional<QStringList> FileHash::hashesOfFileAtPath(const QString& path,
         return std::nullopt;
     // Not blocking on open keeps a named pipe from stalling the caller; anything but a
     // regular file (folder, pipe, device) has no contents to digest.
-    FileDescriptor fd(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    FileDescriptor fd(::open(NativePath::encoded(path).constData(),
+                             O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0)
         return std::nullopt;
     struct stat st

@@ -30,10 +30,13 @@ inline const QString kLongitude = QStringLiteral("longitude");
 // Analysis options.
 inline const QString kOptUseSIUnits = QStringLiteral("useSIUnits");
 inline const QString kOptUseSlowThumbProcessing = QStringLiteral("useSlowThumbProcessing");
-inline const QString kOptDisplayOtherTracksInGeneral = QStringLiteral("displayOtherTracksInGeneral");
+inline const QString kOptDisplayOtherTracksInGeneral =
+    QStringLiteral("displayOtherTracksInGeneral");
 inline const QString kOptComputeFileHashes = QStringLiteral("computeFileHashes");
 inline const QString kOptSkipExtAttributes = QStringLiteral("skipExtAttributes");
 inline const QString kOptVideoUtility = QStringLiteral("videoUtility");
+// Seconds one ExifTool request may take before ExifTool is stopped and the file fails.
+inline const QString kOptExiftoolTimeout = QStringLiteral("exiftoolTimeout");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
 
 // General record.
@@ -107,9 +110,11 @@ inline const QString kSectionImage = QStringLiteral("Image");
 inline const QString kSectionMenu = QStringLiteral("Menu/Chapters");
 
 // Extended attributes (file facts kept by the file system).
-inline const QString kXattrFinderComment = QStringLiteral("com.apple.metadata:kMDItemFinderComment");
+inline const QString kXattrFinderComment =
+    QStringLiteral("com.apple.metadata:kMDItemFinderComment");
 inline const QString kXattrWhereFroms = QStringLiteral("com.apple.metadata:kMDItemWhereFroms");
-inline const QString kXattrDownloadedDate = QStringLiteral("com.apple.metadata:kMDItemDownloadedDate");
+inline const QString kXattrDownloadedDate =
+    QStringLiteral("com.apple.metadata:kMDItemDownloadedDate");
 inline const QString kXattrAuthors = QStringLiteral("com.apple.metadata:kMDItemAuthors");
 inline const QString kXattrUserTags = QStringLiteral("com.apple.metadata:_kMDItemUserTags");
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "model/NativePath.h"
+
 namespace perspix {
 
 namespace {
@@ -13,7 +15,8 @@ LogCapture* g_capture = nullptr;
 
 void logLine(const QString& message)
 {
-    QString line = message;
+    // A path kept with the bytes of a name that is not UTF-8 shows them as U+FFFD.
+    QString line = NativePath::shown(message);
     while (line.endsWith(QLatin1Char('\n')))
         line.chop(1);
     std::lock_guard guard(g_logLock);

@@ -3,8 +3,10 @@
 #include "model/PerspixData.h"
 
 #include <QFileInfo>
+#include <sys/stat.h>
 
 #include "model/Keys.h"
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 
 namespace perspix {
@@ -57,7 +59,13 @@ bool PerspixData::doProcessWithImages()
     std::optional<GeneralRecord> general;
     std::optional<PreparedData> prepared;
 
-    if (!runImageBranch(general, prepared)) {
+    struct stat st;
+    const bool present = ::stat(NativePath::encoded(filename).constData(), &st) == 0;
+    if (present && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // Only the file-system facts: reading a pipe, socket or device can block for ever.
+        if (!runFileFactsBranch(general, prepared))
+            return false;
+    } else if (!runImageBranch(general, prepared)) {
         general.reset();
         prepared.reset();
         const bool opened = useExiftoolForVideo ? runExiftoolBranch(general, prepared)
@@ -79,6 +87,24 @@ bool PerspixData::doProcessWithImages()
     if (!m_isImage && !m_isVideo && !m_isAudio)
         m_isUnknown = true;
     m_mapLocation = findMapLocation();
+    return true;
+}
+
+bool PerspixData::runFileFactsBranch(std::optional<GeneralRecord>& general,
+                                     std::optional<PreparedData>& prepared)
+{
+    struct stat st;
+    if (::stat(NativePath::encoded(filename).constData(), &st) != 0)
+        return false; // nothing is there: the readers' failure stands
+    general.emplace();
+    getFileInfo(*general);
+    general->insert(keys::kFormat, keys::kUnknownFormat);
+    general->insert(keys::kFormatProfile, QString());
+    general->insert(keys::kDuration, QString());
+    general->insert(keys::kBitrate, QString());
+    general->insert(keys::kImageSize, QString());
+    prepared.emplace();
+    addFileSection(prepareFileStream(*general), *prepared);
     return true;
 }
 

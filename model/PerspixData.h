@@ -153,6 +153,10 @@ public:
                            std::optional<PreparedData>& prepared);
     bool runMediainfoBranch(std::optional<GeneralRecord>& general,
                             std::optional<PreparedData>& prepared);
+    // For what is no regular file (a pipe, socket or device): the file-system facts alone,
+    // without opening it. False when nothing is at the path.
+    bool runFileFactsBranch(std::optional<GeneralRecord>& general,
+                            std::optional<PreparedData>& prepared);
 
     // ExifTool branch: the general record (sets `duration`) and the sections of a file's
     // Taglink data, "File" first.

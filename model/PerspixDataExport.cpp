@@ -3,6 +3,7 @@
 #include <QSet>
 
 #include "model/Keys.h"
+#include "model/NativePath.h"
 #include "model/PerspixData.h"
 
 namespace perspix {
@@ -101,7 +102,7 @@ std::optional<ExportRecord> PerspixData::computeExportInfoWithoutFilePrivate(boo
         }
         record.sections.insert(section.key(), streams);
     }
-    record.fileName = filename;
+    record.fileName = NativePath::shown(filename);
 
     if (record.sections.contains(keys::kSectionFile))
         record.sectionOrder.append(keys::kSectionFile);

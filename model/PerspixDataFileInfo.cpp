@@ -6,13 +6,16 @@
 #include <QLocale>
 #include <QMimeDatabase>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "model/FileHash.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/PerspixData.h"
 #include "model/Utilities.h"
 
@@ -77,18 +80,50 @@ std::optional<QString> joinedDates(const QVariant& value)
 
 const QString kListSeparator = QStringLiteral(",\n");
 
+// The type by name and content; a pipe, socket or device by its kind alone, never opened.
+QMimeType mimeTypeOf(const QByteArray& nativePath, unsigned mode)
+{
+    const QMimeDatabase db;
+    if (S_ISDIR(mode))
+        return db.mimeTypeForName(QStringLiteral("inode/directory"));
+    if (S_ISFIFO(mode))
+        return db.mimeTypeForName(QStringLiteral("inode/fifo"));
+    if (S_ISSOCK(mode))
+        return db.mimeTypeForName(QStringLiteral("inode/socket"));
+    if (S_ISCHR(mode))
+        return db.mimeTypeForName(QStringLiteral("inode/chardevice"));
+    if (S_ISBLK(mode))
+        return db.mimeTypeForName(QStringLiteral("inode/blockdevice"));
+    // Opened here by its bytes: Qt's own opening would lose a name that is not UTF-8.
+    const QString name = NativePath::decoded(nativePath);
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    }
+    return db.mimeTypeForFileNameAndData(name, &file);
+}
+
 } // namespace
 
 void PerspixData::getFileInfo(GeneralRecord& general) const
 {
     // Everything but the name and folder is the link target's.
-    const QString canonical = QFileInfo(filename).canonicalFilePath();
-    const QString path = canonical.isEmpty() ? filename : canonical;
+    const QByteArray nativeName = NativePath::encoded(filename);
+    QByteArray nativePath = nativeName;
+    if (char* resolved = ::realpath(nativeName.constData(), nullptr)) {
+        nativePath = resolved;
+        std::free(resolved);
+    }
+    const QString path = NativePath::decoded(nativePath);
 
     struct statx st
     {
     };
-    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), AT_STATX_SYNC_AS_STAT,
+    if (::statx(AT_FDCWD, nativePath.constData(), AT_STATX_SYNC_AS_STAT,
                 STATX_BASIC_STATS | STATX_BTIME, &st) != 0) {
         logLine(QStringLiteral("Failed to read the file facts of %1: %2")
                     .arg(filename, QString::fromLocal8Bit(std::strerror(errno))));
@@ -108,7 +143,8 @@ void PerspixData::getFileInfo(GeneralRecord& general) const
     general.insert(keys::kModificationDate, isoDate(modified));
     general.insert(keys::kCreationDate, isoDate(created));
 
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    const bool regular = S_ISREG(st.stx_mode);
+    const QMimeType type = mimeTypeOf(nativePath, st.stx_mode);
     if (type.isValid()) {
         general.insert(keys::kFileKind, type.comment());
         general.insert(keys::kFileUTI, type.name());
@@ -131,7 +167,7 @@ void PerspixData::getFileInfo(GeneralRecord& general) const
             general.insert(keys::kFileTagNames, tags.join(QStringLiteral(", ")));
     }
 
-    if (computeFileHashes) {
+    if (computeFileHashes && regular) {
         if (const auto digests = FileHash::md5AndSha1OfFileAtPath(path)) {
             general.insert(keys::kMd5, digests->md5);
             general.insert(keys::kSha1, digests->sha1);
@@ -170,7 +206,8 @@ QList<FileFactEntry> PerspixData::prepareFileStream(const GeneralRecord& general
     const QString folder = slash < 0    ? QString()
                            : slash == 0 ? QStringLiteral("/")
                                         : filename.left(slash);
-    add(keys::kFileName, QStringLiteral("Name"), filename.mid(slash + 1), kNone);
+    // Shown names: bytes of a name that is not UTF-8 appear as U+FFFD.
+    add(keys::kFileName, QStringLiteral("Name"), NativePath::shown(filename.mid(slash + 1)), kNone);
 
     addPresent(keys::kFileSize, "Size", keys::kFilesize, kSkipInExtended | kSkipInComparison);
     if (general.contains(keys::kFilesizeInBytes)) {
@@ -184,7 +221,7 @@ QList<FileFactEntry> PerspixData::prepareFileStream(const GeneralRecord& general
                kSkipInExtended | kSkipInComparison);
     addPresent(keys::kFileKindKey, "Kind", keys::kFileKind, kIsPrivateInfo);
     addPresent(keys::kFileUTIKey, "MIME type", keys::kFileUTI, kIsPrivateInfo);
-    add(keys::kFileLocation, QStringLiteral("Location"), folder, kIsPrivateInfo);
+    add(keys::kFileLocation, QStringLiteral("Location"), NativePath::shown(folder), kIsPrivateInfo);
 
     addPresent(keys::kLocalizedCreationDateKey, "Created", keys::kLocalizedCreationDate,
                kSkipInExport);

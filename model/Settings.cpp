@@ -74,6 +74,7 @@ const QList<SettingDefault>& Settings::standardDefaults()
         {kUseSlowThumbProcessing, true},
         {kDisplayOtherTracksInGeneral, false},
         {kVideoUtility, QStringLiteral("mediainfo")},
+        {kExiftoolTimeout, 60},
         {kComputeFileHashes, false},
         {kUseSystemMetadata, true},
         {kShowCoincidences, false},
@@ -203,6 +204,7 @@ QVariantMap Settings::analysisOptions() const
     options.insert(keys::kOptComputeFileHashes, boolValue(prefs::kComputeFileHashes));
     options.insert(keys::kOptSkipExtAttributes, !boolValue(prefs::kUseSystemMetadata));
     options.insert(keys::kOptVideoUtility, stringValue(prefs::kVideoUtility));
+    options.insert(keys::kOptExiftoolTimeout, value(prefs::kExiftoolTimeout).toDouble());
     return options;
 }
 

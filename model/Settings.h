@@ -42,6 +42,7 @@ inline const QString kUseSIUnits = QStringLiteral("useSIUnits");
 inline const QString kUseSlowThumbProcessing = QStringLiteral("useSlowThumbProcessing");
 inline const QString kDisplayOtherTracksInGeneral = QStringLiteral("displayOtherTracksInGeneral");
 inline const QString kVideoUtility = QStringLiteral("videoUtility");
+inline const QString kExiftoolTimeout = QStringLiteral("exiftoolTimeout");
 inline const QString kComputeFileHashes = QStringLiteral("computeFileHashes");
 inline const QString kUseSystemMetadata = QStringLiteral("useSystemMetadata");
 inline const QString kShowCoincidences = QStringLiteral("showCoincidences");

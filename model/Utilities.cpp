@@ -19,6 +19,7 @@
 #include "model/FileHash.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/PropertyList.h"
 
 namespace perspix {
@@ -62,7 +63,7 @@ QString bytesText(qint64 size)
 
 QByteArray encoded(const QString& path)
 {
-    return QFile::encodeName(path);
+    return NativePath::encoded(path);
 }
 
 // Any directory entry counts, a dangling symbolic link included: writing through one
@@ -219,7 +220,7 @@ std::optional<QString> Utilities::createUniqueFolder(const QString& path)
         return std::nullopt;
     }
     const QString parent = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(parent)) {
+    if (!NativePath::makePath(parent)) {
         logLine(QStringLiteral("Could not create the folder %1").arg(parent));
         return std::nullopt;
     }

@@ -154,6 +154,8 @@ std::optional<ChildProcess> ChildProcess::spawn(const std::string& program,
         posix_spawn_file_actions_adddup2(&actions, stdio.err, 2);
     // Descriptors that other code opened without close-on-exec stay with us as well.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    if (!stdio.workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, stdio.workingDirectory.c_str());
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

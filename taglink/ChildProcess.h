@@ -60,6 +60,8 @@ public:
         bool inFromDevNull = false;
         // "NAME=value" entries added to the program's environment for the child.
         std::vector<std::string> environment;
+        // The child's working folder; empty for the parent's own.
+        std::string workingDirectory;
     };
 
     // Starts the program; nothing with `error` set when it cannot be started.

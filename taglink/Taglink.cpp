@@ -144,9 +144,10 @@ struct ExiftoolRun
     int status = -1;    // as waitpid reports it
 };
 
-// Runs ExifTool once with the arguments and waits for its end; nothing when it cannot
-// be started.
-std::optional<ExiftoolRun> runExiftool(const std::vector<std::string>& arguments)
+// Runs ExifTool once with the arguments (in the working folder, when one is given) and
+// waits for its end; nothing when it cannot be started.
+std::optional<ExiftoolRun> runExiftool(const std::vector<std::string>& arguments,
+                                       const std::string& workingDirectory = {})
 {
     const std::string program = auxiliaryProgram("exiftool/exiftool");
     if (::access(program.c_str(), X_OK) != 0) {
@@ -162,6 +163,7 @@ std::optional<ExiftoolRun> runExiftool(const std::vector<std::string>& arguments
     stdio.inFromDevNull = true;
     stdio.out = pipe.write.get();
     stdio.err = pipe.write.get();
+    stdio.workingDirectory = workingDirectory;
     std::string error;
     auto child = ChildProcess::spawn(program, arguments, stdio, error);
     pipe.write.reset();
@@ -277,6 +279,14 @@ bool isRegularFile(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// ExifTool reads only regular files, links followed: a pipe or a device could keep it
+// reading for ever. A missing file is left to ExifTool, which says so.
+bool isReadableKind(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+}
+
 // Moves the file to a name that must not exist yet; never replaces anything.
 bool moveToNewName(const std::string& from, const std::string& to)
 {
@@ -313,6 +323,7 @@ public:
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     bool valid() const { return !m_path.empty(); }
+    const std::string& path() const { return m_path; }
     // The path of a file in the folder, removed with it.
     std::string file(const std::string& name)
     {
@@ -413,6 +424,8 @@ std::unique_ptr<Taglink> Taglink::initWithFilename(const std::string& path,
 
 std::optional<std::string> Taglink::exiftoolOutputForFile(const std::string& path)
 {
+    if (!isReadableKind(path))
+        return std::nullopt;
     return textOf(runExiftoolOnce({"-G", "-H", "-a", pathArgument(path)}));
 }
 
@@ -423,6 +436,8 @@ std::optional<std::string> Taglink::exiftoolVersion()
 
 std::optional<std::string> Taglink::exiftoolBinaryOutputForFile(const std::string& path)
 {
+    if (!isReadableKind(path))
+        return std::nullopt;
     return runExiftoolOnce({"-b", "-a", "-j", "-G:0:1:2:4", pathArgument(path)});
 }
 
@@ -506,6 +521,8 @@ Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& sou
     using Status = LocationRemoval::Status;
     if (source.empty() || target.empty())
         return {Status::Failed, "no source or no target given"};
+    if (!isReadableKind(source))
+        return {Status::Failed, "not a regular file: " + source};
     struct stat st;
     if (::lstat(target.c_str(), &st) == 0)
         return {Status::Failed, "the target exists: " + target};
@@ -519,20 +536,32 @@ Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& sou
         return {Status::Failed,
                 std::string("cannot write in the target folder: ") + std::strerror(errno)};
     const std::string config = scratch.file("location.config");
+    std::string sourcePath = source;
+    if (source[0] != '/') {
+        // ExifTool runs in the private folder: a relative source is made whole first.
+        char* here = ::getcwd(nullptr, 0);
+        if (!here)
+            return {Status::Failed, std::string("cannot read the working folder: ") +
+                                        std::strerror(errno)};
+        sourcePath = std::string(here) + "/" + source;
+        std::free(here);
+    }
     if (!writeFile(config, std::string(kLocationConfig)))
         return {Status::Failed,
                 std::string("cannot write in the target folder: ") + std::strerror(errno)};
     const std::string written = scratch.file("film");
 
-    // -config must come first. -o never writes over an existing file.
-    std::vector<std::string> arguments{"-config", config, "-api", "LargeFileSupport=1",
-                                       "-o",      written};
+    // -config must come first. -o never writes over an existing file. ExifTool expands
+    // "%d", "%f", "%e" and the like in the name it writes (and knows no escape for "%"),
+    // so it runs inside the private folder and writes a name free of them.
+    std::vector<std::string> arguments{"-config", "location.config", "-api", "LargeFileSupport=1",
+                                       "-o",      "film"};
     for (const char* deletion : kLocationDeletions)
         arguments.emplace_back(deletion);
     arguments.emplace_back("--");
-    arguments.push_back(pathArgument(source));
+    arguments.push_back(sourcePath);
 
-    const auto run = runExiftool(arguments);
+    const auto run = runExiftool(arguments, scratch.path());
     if (!run)
         return {Status::NotStarted, "exiftool could not be started"};
     const bool exitedCleanly = WIFEXITED(run->status) && WEXITSTATUS(run->status) == 0;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "taglink/AnswerFrame.h"
@@ -40,12 +41,19 @@ TaglinkStayOpenProcess::TaglinkStayOpenProcess(StartToken) {}
 std::unique_ptr<TaglinkStayOpenProcess> TaglinkStayOpenProcess::init()
 {
     auto process = std::make_unique<TaglinkStayOpenProcess>(StartToken{});
+    if (!process->start())
+        return nullptr;
+    return process;
+}
+
+bool TaglinkStayOpenProcess::start()
+{
     Pipe in;
     Pipe out;
     Pipe err;
     if (!in.open() || !out.open() || !err.open()) {
         log(std::string("Taglink exception while init(): ") + std::strerror(errno));
-        return nullptr;
+        return false;
     }
     std::string error;
     ChildProcess::Stdio stdio;
@@ -56,15 +64,15 @@ std::unique_ptr<TaglinkStayOpenProcess> TaglinkStayOpenProcess::init()
                                     {"-stay_open", "true", "-@", "-"}, stdio, error);
     if (!task) {
         log("Taglink exception while init(): " + error);
-        return nullptr;
+        return false;
     }
-    process->m_processId = task->pid();
-    process->m_task = std::make_unique<ChildProcess>(std::move(*task));
-    process->m_infile = in.write.release();
-    process->m_outfile = out.read.release();
-    process->m_errfile = err.read.release();
-    setNonBlocking(process->m_outfile);
-    setNonBlocking(process->m_errfile);
+    m_processId = task->pid();
+    m_task = std::make_unique<ChildProcess>(std::move(*task));
+    m_infile = in.write.release();
+    m_outfile = out.read.release();
+    m_errfile = err.read.release();
+    setNonBlocking(m_outfile);
+    setNonBlocking(m_errfile);
     // The child's ends close here (the pipes go out of scope); ExifTool holds its own.
 
     // The watchdog's parent is this program, which is what it watches. It is also told
@@ -72,18 +80,23 @@ std::unique_ptr<TaglinkStayOpenProcess> TaglinkStayOpenProcess::init()
     // watchdog has looked at its parent.
     ChildProcess::Stdio watchdogStdio;
     watchdogStdio.environment.push_back("ORPHANGUARD_PARENT=" + std::to_string(::getpid()));
-    auto watchdog =
-        ChildProcess::spawn(auxiliaryProgram("orphanguard"), {std::to_string(process->m_processId)},
-                            watchdogStdio, error);
+    auto watchdog = ChildProcess::spawn(auxiliaryProgram("orphanguard"),
+                                        {std::to_string(m_processId)}, watchdogStdio, error);
     if (!watchdog) {
         log("Taglink exception while init(): " + error);
-        return nullptr; // the destructor closes the ExifTool that did start
+        shutDown(); // the ExifTool that did start
+        return false;
     }
-    process->m_watchdog = std::make_unique<ChildProcess>(std::move(*watchdog));
-    return process;
+    m_watchdog = std::make_unique<ChildProcess>(std::move(*watchdog));
+    return true;
 }
 
 TaglinkStayOpenProcess::~TaglinkStayOpenProcess()
+{
+    shutDown();
+}
+
+void TaglinkStayOpenProcess::shutDown()
 {
     if (m_task) {
         if (m_task->isRunning())
@@ -115,6 +128,52 @@ TaglinkStayOpenProcess::~TaglinkStayOpenProcess()
     closeFd(m_errfile);
     if (m_watchdog)
         m_watchdog->stop(std::chrono::milliseconds(500));
+}
+
+void TaglinkStayOpenProcess::kill()
+{
+    if (m_task && m_task->isRunning()) {
+        m_killed = true;
+        m_task->signal(SIGKILL);
+        m_task->wait();
+    }
+    closeFd(m_infile);
+    closeFd(m_outfile);
+    closeFd(m_errfile);
+    m_owedOut.reset();
+    m_owedErr.reset();
+    if (m_watchdog)
+        m_watchdog->stop(std::chrono::milliseconds(500));
+}
+
+bool TaglinkStayOpenProcess::ensureRunning()
+{
+    if (isRunning())
+        return true;
+    if (m_gaveUp) {
+        m_lastFailure = Failure::GaveUp;
+        return false;
+    }
+    // An ExifTool killed on purpose is simply replaced; one that keeps ending on its own
+    // before it has answered anything is given up, so that a worker never spins on it.
+    if (!m_killed && ++m_restartsWithoutAnswer > kMaxRestarts) {
+        m_gaveUp = true;
+        m_lastFailure = Failure::GaveUp;
+        log("Taglink: exiftool ended " + std::to_string(kMaxRestarts + 1) +
+            " times in a row without answering; it is not started again");
+        kill();
+        return false;
+    }
+    kill();
+    m_task.reset();
+    m_watchdog.reset();
+    m_killed = false;
+    if (!start()) {
+        m_lastFailure = Failure::Died;
+        return false;
+    }
+    log("Taglink: exiftool started anew as task " + std::to_string(m_processId));
+    return true;
 }
 
 pid_t TaglinkStayOpenProcess::watchdogProcessId() const
@@ -149,9 +208,35 @@ bool TaglinkStayOpenProcess::command(const std::string& text)
     return true;
 }
 
+std::chrono::steady_clock::time_point TaglinkStayOpenProcess::requestDeadline() const
+{
+    if (m_timeout.count() <= 0)
+        return std::chrono::steady_clock::time_point::max();
+    return std::chrono::steady_clock::now() + m_timeout;
+}
+
+void TaglinkStayOpenProcess::abandonRequest(Failure why)
+{
+    m_lastFailure = why;
+    const std::string file = m_requestPath.empty() ? std::string("a request") : m_requestPath;
+    if (why == Failure::TimedOut) {
+        const auto ms = m_timeout.count();
+        const std::string limit =
+            ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+        log("Taglink: exiftool gave no answer for " + file + " within the time limit of " + limit +
+            "; task " + std::to_string(m_processId) + " was stopped");
+    }
+    kill();
+}
+
 void TaglinkStayOpenProcess::drainAbandonedAnswer()
 {
+    const auto deadline = requestDeadline();
     while (m_owedOut || m_owedErr) {
+        if (stopRequested() || std::chrono::steady_clock::now() >= deadline) {
+            kill();
+            return;
+        }
         pollfd fds[2];
         nfds_t count = 0;
         if (m_owedOut)
@@ -178,6 +263,7 @@ void TaglinkStayOpenProcess::drainAbandonedAnswer()
 std::optional<std::string> TaglinkStayOpenProcess::complete()
 {
     AnswerFrame frame;
+    const auto deadline = requestDeadline();
     bool outOpen = m_outfile >= 0;
     bool errOpen = m_errfile >= 0;
     const auto oweRest = [this, &frame] {
@@ -197,6 +283,14 @@ std::optional<std::string> TaglinkStayOpenProcess::complete()
         return std::nullopt;
     };
     for (;;) {
+        if (stopRequested()) {
+            abandonRequest(Failure::Cancelled);
+            return std::nullopt;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            abandonRequest(Failure::TimedOut);
+            return std::nullopt;
+        }
         pollfd fds[2];
         nfds_t count = 0;
         int outIndex = -1;
@@ -248,6 +342,7 @@ std::optional<std::string> TaglinkStayOpenProcess::complete()
                 readAvailable(m_outfile, bytes);
             frame.addOutput(bytes);
             log("task " + std::to_string(m_processId) + " is dead");
+            m_lastFailure = Failure::Died;
             return frame.output();
         }
     }
@@ -288,17 +383,30 @@ std::optional<std::string> TaglinkStayOpenProcess::pathArgumentLine(const std::s
 std::optional<std::string> TaglinkStayOpenProcess::request(const std::string& path,
                                                            const char* options)
 {
-    if (!isRunning())
+    m_lastFailure = Failure::None;
+    m_requestPath = path;
+    if (!ensureRunning())
         return std::nullopt;
+    // A pipe or a device could keep ExifTool reading for ever.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        log("Taglink: not a regular file: " + path);
+        return std::nullopt;
+    }
     const auto line = pathArgumentLine(path);
     if (!line) {
         log("Taglink: the path cannot be passed to exiftool: " + path);
         return std::nullopt;
     }
-    if (!command(*line + options))
+    if (!command(*line + options)) {
+        if (!isRunning())
+            m_lastFailure = Failure::Died;
         return std::nullopt;
+    }
     auto answer = complete();
-    if (!answer || answer->empty())
+    if (m_lastFailure == Failure::None)
+        m_restartsWithoutAnswer = 0; // this ExifTool works
+    if (!answer || answer->empty() || m_lastFailure != Failure::None)
         return std::nullopt;
     return answer;
 }

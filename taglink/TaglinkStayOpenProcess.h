@@ -1,8 +1,12 @@
 // One ExifTool process kept running for the life of the object, answering one request
 // after another over its standard streams, and watched by an orphanguard process that
-// stops it if the program dies without closing it. Used by the one thread that made it.
+// stops it if the program dies without closing it. A request has a time limit; an ExifTool
+// that took too long is killed, and one that is gone is started anew for the next request.
+// Used by the one thread that made it (the stop flag may be set by any thread).
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +40,27 @@ public:
     bool command(const std::string& text);
     std::optional<std::string> complete();
 
+    // How a request without a usable answer ended.
+    enum class Failure {
+        None,      // the last request was answered (or ExifTool said it could not)
+        TimedOut,  // no answer within the time limit: ExifTool was killed
+        Died,      // ExifTool ended during the request
+        Cancelled, // the stop flag was set: ExifTool was killed
+        GaveUp,    // ExifTool kept dying as soon as it started: no more restarts
+    };
+    Failure lastFailure() const { return m_lastFailure; }
+
+    static constexpr std::chrono::seconds kDefaultTimeout{60};
+    // The longest a request may wait for its answer; zero or less waits without a limit.
+    void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    std::chrono::milliseconds timeout() const { return m_timeout; }
+    // A flag that, once set (from any thread), ends a running request at once and kills
+    // ExifTool. It must outlive this object, or be unset first with nullptr.
+    void setStopFlag(const std::atomic<bool>* flag) { m_stopFlag = flag; }
+    // How many times in a row ExifTool may be started anew after dying on its own without
+    // answering a request in between.
+    static constexpr int kMaxRestarts = 3;
+
     pid_t processId() const { return m_processId; }
     pid_t watchdogProcessId() const;
     bool isRunning();
@@ -52,6 +77,19 @@ public:
     explicit TaglinkStayOpenProcess(StartToken);
 
 private:
+    // Starts ExifTool and its watchdog into this object; false (and a log line) when either
+    // cannot start.
+    bool start();
+    // Kills ExifTool and its watchdog at once and forgets the streams.
+    void kill();
+    // Starts a new ExifTool when the old one is gone; false when none can be had.
+    bool ensureRunning();
+    bool stopRequested() const { return m_stopFlag && m_stopFlag->load(); }
+    // Asks ExifTool to close, waits a little while for it, then stops it and the watchdog.
+    void shutDown();
+    // Ends a request whose time is up or that was stopped: kills ExifTool, says why.
+    void abandonRequest(Failure why);
+    std::chrono::steady_clock::time_point requestDeadline() const;
     void closeProcess();
     // Reads and drops the rest of an answer that was abandoned, up to its markers.
     void drainAbandonedAnswer();
@@ -66,6 +104,15 @@ private:
     // Markers still owed by an abandoned answer.
     std::unique_ptr<MarkerScanner> m_owedOut;
     std::unique_ptr<MarkerScanner> m_owedErr;
+    std::chrono::milliseconds m_timeout = kDefaultTimeout;
+    const std::atomic<bool>* m_stopFlag = nullptr;
+    Failure m_lastFailure = Failure::None;
+    // The path of the request under way, for the log lines.
+    std::string m_requestPath;
+    // True once ExifTool was killed on purpose, so that its end is no death to count.
+    bool m_killed = false;
+    int m_restartsWithoutAnswer = 0;
+    bool m_gaveUp = false;
 };
 
 } // namespace taglink

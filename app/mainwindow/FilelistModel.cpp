@@ -9,6 +9,7 @@
 
 #include "batch/DataCacher.h"
 #include "model/Keys.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -127,9 +128,9 @@ QVariant FilelistModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return item->prefixedPath();
+        return NativePath::shown(item->prefixedPath());
     case Qt::ToolTipRole:
-        return item->filename();
+        return NativePath::shown(item->filename());
     case Qt::DecorationRole:
         return iconForItem(item);
     case ItemRole:

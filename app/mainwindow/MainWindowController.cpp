@@ -33,6 +33,7 @@
 #include "app/platform/FilesAndFoldersDialog.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -507,7 +508,7 @@ void MainWindowController::updateWindowTitle()
         setWindowTitle(QStringLiteral("Perspix"));
         return;
     }
-    const QString name = QFileInfo(item->filename()).fileName();
+    const QString name = NativePath::shown(QFileInfo(item->filename()).fileName());
     const QString project = projectName();
     setWindowFilePath(item->filename());
     setWindowTitle(project.isEmpty() ? name : QStringLiteral("%1 — %2").arg(name, project));

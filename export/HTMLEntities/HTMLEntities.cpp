@@ -90,6 +90,15 @@ const std::array<Entity, 253> kFullTable{{
     {9830, u"&diams;"},
 }};
 
+// The five entities XML itself defines; an XML parser knows no other name.
+const std::array<Entity, 5> kXmlTable{{
+    {34, u"&quot;"},
+    {38, u"&amp;"},
+    {39, u"&apos;"},
+    {60, u"&lt;"},
+    {62, u"&gt;"},
+}};
+
 const Entity* findEntity(std::span<const Entity> table, char16_t unit)
 {
     const auto it = std::lower_bound(table.begin(), table.end(), unit,
@@ -118,9 +127,10 @@ enum class Mode { Short, Full, XmlText, XmlAttribute };
 
 QString encode(const QString& text, Mode mode)
 {
-    const std::span<const Entity> table =
-        mode == Mode::Short ? HTMLEntities::shortTable() : HTMLEntities::fullTable();
     const bool xml = mode == Mode::XmlText || mode == Mode::XmlAttribute;
+    const std::span<const Entity> table = xml                   ? std::span<const Entity>(kXmlTable)
+                                          : mode == Mode::Short ? HTMLEntities::shortTable()
+                                                                : HTMLEntities::fullTable();
     QString out;
     qsizetype runStart = 0; // first unit not yet copied
     const qsizetype n = text.size();
@@ -151,11 +161,22 @@ QString encode(const QString& text, Mode mode)
         }
         if (xml && isForbiddenInXml(unit)) {
             flush(i);
-            appendReference(out, kReplacement);
+            out += QChar(kReplacement);
             runStart = i + 1;
             continue;
         }
-        if (unit <= 127)
+        if (xml && QChar::isSurrogate(unit)) {
+            // A pair stays as the character it is; a lone half is no character at all.
+            if (QChar::isHighSurrogate(unit) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
+                ++i;
+                continue;
+            }
+            flush(i);
+            out += QChar(kReplacement);
+            runStart = i + 1;
+            continue;
+        }
+        if (unit <= 127 || xml)
             continue;
         flush(i);
         if (QChar::isHighSurrogate(unit) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
@@ -163,8 +184,6 @@ QString encode(const QString& text, Mode mode)
             // names no character at all.
             appendReference(out, QChar::surrogateToUcs4(unit, units[i + 1]));
             ++i;
-        } else if (xml && QChar::isSurrogate(unit)) {
-            appendReference(out, kReplacement);
         } else {
             appendReference(out, unit);
         }

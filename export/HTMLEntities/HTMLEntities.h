@@ -26,9 +26,10 @@ public:
     // Where an XML-escaped text goes: attribute values also keep tabs and line feeds, which
     // a parser would otherwise turn into blanks.
     enum class XmlPlace { Text, Attribute };
-    // The full-table escaping, made safe for an XML 1.0 parser: carriage returns become
-    // references (a parser would turn them into line feeds) and characters XML cannot carry
-    // at all (most control characters, unpaired surrogates, U+FFFE, U+FFFF) become U+FFFD.
+    // Escaping for an XML 1.0 parser: only the five entities XML defines, every other
+    // character stays as it is; carriage returns become references (a parser would turn
+    // them into line feeds) and characters XML cannot carry at all (most control
+    // characters, unpaired surrogates, U+FFFE, U+FFFF) become U+FFFD.
     static QString stringByEncodingXMLEntities(const QString& text,
                                                XmlPlace place = XmlPlace::Text);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "readers/image/oEXIV2.h"
 
 namespace perspix {
@@ -60,15 +61,17 @@ OpenedFile openContext(const QString& path)
     opened.context.reset(heif_context_alloc());
     if (!opened.context)
         throw HeifFailure{QStringLiteral("cannot allocate a context")};
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.size() <= kReadWholeLimit) {
+    if (!NativePath::isRegularFile(path))
+        throw HeifFailure{QStringLiteral("not a regular file")};
+    QFile file;
+    if (NativePath::open(file, path, QIODevice::ReadOnly) && file.size() <= kReadWholeLimit) {
         opened.bytes = file.readAll();
         check(heif_context_read_from_memory_without_copy(
             opened.context.get(), opened.bytes.constData(),
             static_cast<size_t>(opened.bytes.size()), nullptr));
         return opened;
     }
-    check(heif_context_read_from_file(opened.context.get(), QFile::encodeName(path).constData(),
+    check(heif_context_read_from_file(opened.context.get(), NativePath::encoded(path).constData(),
                                       nullptr));
     return opened;
 }

@@ -2,8 +2,10 @@
 #include "readers/image/ImageUtilities.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 
+#include "model/NativePath.h"
 #include "readers/image/HeifReader.h"
 
 namespace perspix {
@@ -62,8 +64,13 @@ ImageUtilities::thumbnailedImageFromData(const QByteArray& data, int maxEdge,
 
 std::optional<QImage> ImageUtilities::thumbnailedImageFromURL(const QString& path, int maxEdge)
 {
+    if (!NativePath::isRegularFile(path))
+        return std::nullopt;
     {
-        QImageReader reader(path);
+        QFile file;
+        if (!NativePath::open(file, path, QIODevice::ReadOnly))
+            return std::nullopt;
+        QImageReader reader(&file);
         reader.setDecideFormatFromContent(true);
         if (reader.canRead())
             return readScaled(reader, maxEdge, QImageIOHandler::TransformationNone);

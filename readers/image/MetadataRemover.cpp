@@ -15,6 +15,7 @@
 
 #include "model/ContainedPath.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 #include "taglink/Taglink.h"
 
@@ -30,7 +31,7 @@ const QString kPartXmp = QStringLiteral("xmp");
 
 std::string encoded(const QString& path)
 {
-    return QFile::encodeName(path).toStdString();
+    return NativePath::encoded(path).toStdString();
 }
 
 QString errnoText(int error)
@@ -156,10 +157,10 @@ MetadataRemovalOutcome MetadataRemover::processRecord(const FileRecord& record,
         return outcome;
     }
 
-    QFile source(record.filename);
-    if (!source.copy(*target)) {
+    QString error;
+    if (!NativePath::copy(record.filename, *target, &error)) {
         logLine(QStringLiteral("Failed to copy '%1' to '%2' : %3")
-                    .arg(record.filename, *target, source.errorString()));
+                    .arg(record.filename, *target, error));
         return outcome;
     }
     if (!data || !data->isImage()) {

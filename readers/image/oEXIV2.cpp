@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "readers/image/HeifReader.h"
 #include "readers/image/IccProfile.h"
 
@@ -86,11 +87,14 @@ std::optional<QString> fromLibrary(const std::string& text)
 
 std::string toLibraryPath(const QString& path)
 {
-    return QFile::encodeName(path).toStdString();
+    return NativePath::encoded(path).toStdString();
 }
 
 std::unique_ptr<Exiv2::Image> openImage(const QString& path)
 {
+    // Reading a pipe or a device can block for ever.
+    if (!NativePath::isRegularFile(path))
+        return nullptr;
     return std::unique_ptr<Exiv2::Image>(Exiv2::ImageFactory::open(toLibraryPath(path)).release());
 }
 
@@ -838,7 +842,8 @@ bool oEXIV2::savePreviewsOfFile(const QString& file, const QString& folder, QStr
 std::optional<QString> oEXIV2::outputOnFile(const QString& path)
 {
     try {
-        if (Exiv2::ImageFactory::getType(toLibraryPath(path)) == Exiv2::ImageType::none)
+        if (!NativePath::isRegularFile(path) ||
+            Exiv2::ImageFactory::getType(toLibraryPath(path)) == Exiv2::ImageType::none)
             return std::nullopt;
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)
@@ -885,7 +890,8 @@ std::optional<QString> oEXIV2::outputOnFile(const QString& path)
 std::optional<QString> oEXIV2::structureOfFile(const QString& path)
 {
     try {
-        if (Exiv2::ImageFactory::getType(toLibraryPath(path)) == Exiv2::ImageType::none)
+        if (!NativePath::isRegularFile(path) ||
+            Exiv2::ImageFactory::getType(toLibraryPath(path)) == Exiv2::ImageType::none)
             return std::nullopt;
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         if (!image)

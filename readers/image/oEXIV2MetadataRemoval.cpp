@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "readers/image/oEXIV2.h"
 
 namespace perspix {
@@ -50,7 +51,7 @@ bool oEXIV2::removeMetadata(const oEXIV2Metadata& parts, const QString& path)
 {
     try {
         std::unique_ptr<Exiv2::Image> image(
-            Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString()).release());
+            Exiv2::ImageFactory::open(NativePath::encoded(path).toStdString()).release());
         if (!image)
             return false;
         readMetadataGuarded(*image);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 
 namespace perspix {
@@ -137,9 +138,11 @@ oMediaInfo::~oMediaInfo()
 
 bool oMediaInfo::Open(const QString& path)
 {
-    if (!m_handle || path.isEmpty())
+    if (!m_handle || path.isEmpty() || !NativePath::isRegularFile(path))
         return false;
-    return MediaInfo_Open(m_handle, toWide(path).c_str()) != 0;
+    // The library takes the path as text only.
+    const NativePath::TextAlias alias(path);
+    return !alias.path().isEmpty() && MediaInfo_Open(m_handle, toWide(alias.path()).c_str()) != 0;
 }
 
 QString oMediaInfo::Inform()
@@ -501,15 +504,15 @@ bool oMediaInfo::saveCoversOfFile(const QString& path, const QString& folder, QS
         if (!filePath)
             continue;
         // NewOnly: a file that appeared since the name was chosen is never overwritten.
-        QFile file(*filePath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        QFile file;
+        if (!NativePath::open(file, *filePath, QIODevice::WriteOnly | QIODevice::NewOnly))
             continue;
         const bool ok = file.write(bytes) == bytes.size();
         file.close();
         if (ok)
             written.append(*filePath);
         else
-            file.remove();
+            NativePath::remove(*filePath);
     }
     if (files)
         *files = written;

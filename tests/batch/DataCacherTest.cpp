@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -432,6 +433,43 @@ TEST_F(DataCacherTest, CancelAndWaitReturnsAfterTheFileInHand)
     EXPECT_EQ(m_gate->analysedCount(), 30);
 }
 
+// Closing a window cancels: an ExifTool that reads for ever is stopped at once, and the file
+// it was reading is not taken for failed but waits for the next workers.
+TEST_F(DataCacherTest, CancelStopsAnExifToolThatReadsForEver)
+{
+    TempDir home;
+    home.write(".ExifTool_config", "%Image::ExifTool::UserDefined = ('Image::ExifTool::Composite'"
+                                   " => { PerspixSlow => { Require => 'FileName', ValueConv =>"
+                                   " q{ sleep(60) if $val =~ /slow/; $val } } });\n1;\n");
+    qputenv("EXIFTOOL_HOME", QFile::encodeName(home.path()));
+    const QString slow = m_dir.copyData("audio/stereo.wav", "slow.wav");
+    m_cacher.setOptionsProvider([] {
+        return QVariantMap{{keys::kOptVideoUtility, keys::kVideoUtilityExiftool}};
+    });
+    m_cacher.setMTMode(1);
+    m_cacher.processFiles(itemsFor({slow}));
+    ASSERT_TRUE(waitUntil([&] { return m_gate->isRunning(slow); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // ExifTool is asleep
+    QElapsedTimer timer;
+    timer.start();
+    m_cacher.cancelThreadsAndWait();
+    qunsetenv("EXIFTOOL_HOME");
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_FALSE(m_cacher.isFileFailed(slow));
+    EXPECT_FALSE(m_cacher.isFileProcessed(slow));
+    EXPECT_EQ(m_cacher.queuedEntries(), 1);
+    QDir proc("/proc");
+    for (const QString& pid : proc.entryList(QDir::Dirs)) {
+        QFile cmdline(proc.filePath(pid + "/cmdline"));
+        QFile status(proc.filePath(pid + "/status"));
+        if (!cmdline.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
+            continue;
+        const bool ours = status.readAll().contains(
+            QByteArray("\nPPid:\t" + QByteArray::number(::getpid()) + "\n"));
+        EXPECT_FALSE(ours && cmdline.readAll().contains("exiftool")) << pid.toStdString();
+    }
+}
+
 TEST_F(DataCacherTest, DestroyedWhileAWorkerIsBusy)
 {
     const QString path = dataPath("media/paris.mp4");
@@ -459,13 +497,16 @@ TEST_F(DataCacherTest, OddNamesAndManyEmptyFilesAllEnd)
     ::close(::open(invalid.constData(), O_CREAT | O_WRONLY, 0644));
     const std::unique_ptr<const char, void (*)(const char*)> removeInvalid(
         invalid.constData(), [](const char* p) { ::unlink(p); });
+    // A pipe, and a link to it: reading either would block a worker for good.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.filePath("odd/pipe.mp4")).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(m_dir.filePath("odd/pipe.mp4"), m_dir.filePath("odd/pipe.jpg")));
     QDir().mkpath(m_dir.filePath("odd/many"));
     for (int i = 0; i < 2000; ++i)
         ::close(::open(
             QFile::encodeName(m_dir.filePath(QStringLiteral("odd/many/%1").arg(i))).constData(),
             O_CREAT | O_WRONLY, 0644));
     const Filelist items = FilelistFiller::fillerWithPaths({m_dir.filePath("odd")}).filelist();
-    ASSERT_EQ(items.size(), 2002);
+    ASSERT_EQ(items.size(), 2004);
     m_cacher.setAnalyser({}); // the plain analysis
     m_cacher.setMTMode(256);
     m_cacher.processFiles(items);

@@ -1,8 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTextStream>
+#include <QThread>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/CliRun.h"
 #include "filelist/FilelistFiller.h"
@@ -191,4 +201,185 @@ TEST(CliProgram, ProgressOnlyOnATerminalAndNotWhenQuiet)
     const QString quiet = onTerminal("--quiet");
     EXPECT_FALSE(quiet.contains("] ")) << quiet.toStdString();
     EXPECT_TRUE(quiet.contains("f2.mov")) << quiet.toStdString();
+}
+
+namespace {
+
+// Every line a run wrote on standard error is one of the program's own.
+QStringList foreignLines(const QString& err)
+{
+    QStringList foreign;
+    for (const QString& line : err.split('\n', Qt::SkipEmptyParts))
+        if (!line.startsWith("Perspix: ") && !line.startsWith("perspix-cli: "))
+            foreign.append(line);
+    return foreign;
+}
+
+// Processes whose environment holds the text (a run's own home folder): what a run
+// started and left behind.
+QList<pid_t> processesWithEnvironment(const QByteArray& entry)
+{
+    QList<pid_t> found;
+    for (const QString& name : QDir("/proc").entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const pid_t pid = name.toInt(&isPid);
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(name));
+        if (isPid && pid != ::getpid() && environ.open(QIODevice::ReadOnly) &&
+            environ.readAll().split('\0').contains(entry))
+            found.append(pid);
+    }
+    return found;
+}
+
+QList<pid_t> exiftoolsWithHome(const QString& home)
+{
+    QList<pid_t> found;
+    for (const pid_t pid : processesWithEnvironment("HOME=" + QFile::encodeName(home))) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("-stay_open"))
+            found.append(pid);
+    }
+    return found;
+}
+
+} // namespace
+
+// A pipe, a socket or a device is listed with its file facts and never read: the run ends.
+TEST(CliProgram, PipesAndDevicesEndTheRun)
+{
+    TempDir home;
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("p.mp4")).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(dir.filePath("p.mp4"), dir.filePath("link.mp3")));
+    dir.copyData("audio/song.mp3");
+    for (const QStringList& options : {QStringList{}, QStringList{"--exiftool"}}) {
+        const Outcome o = runProgram(options + QStringList{dir.path(), "/dev/null"}, home.path());
+        EXPECT_EQ(o.status, kExitOk) << o.err.toStdString();
+        for (const char* heading : {"/p.mp4\n", "/link.mp3\n", "/song.mp3\n", "null\n"})
+            EXPECT_TRUE(o.out.contains(heading)) << heading << o.out.toStdString();
+    }
+}
+
+// One file that ExifTool reads for ever fails after the time limit; one whose ExifTool is
+// killed fails at once; the other files are analysed by a new ExifTool, and none is left.
+TEST(CliProgram, ExiftoolTimeLimitAndRestart)
+{
+    TempDir home;
+    // ExifTool reads its configuration from the home folder: a tag that sleeps over every
+    // file whose name holds "slow", and says so first.
+    home.write(".ExifTool_config",
+               "%Image::ExifTool::UserDefined = (\n"
+               "    'Image::ExifTool::Composite' => {\n"
+               "        PerspixSlow => {\n"
+               "            Require => 'FileName',\n"
+               "            ValueConv => q{ if ($val =~ /slow/) { open(my $f, '>', "
+               "\"$ENV{HOME}/sleeping\"); close($f); sleep(60) } $val },\n"
+               "        },\n"
+               "    },\n"
+               ");\n"
+               "1;\n");
+    TempDir dir;
+    const QStringList names = {"a.wav", "m-slow.wav", "x.mp3", "z.mp4"};
+    dir.copyData("audio/stereo.wav", names[0]);
+    dir.copyData("audio/stereo.wav", names[1]);
+    dir.copyData("audio/song.mp3", names[2]);
+    dir.copyData("media/paris.mp4", names[3]);
+    const QString slow = dir.filePath(names[1]);
+    const auto checkOutcome = [&](const QString& out, const QString& err) {
+        EXPECT_TRUE(err.contains("perspix-cli: failed to analyse " + slow)) << err.toStdString();
+        const QJsonArray records = QJsonDocument::fromJson(out.toUtf8()).array();
+        QStringList analysed;
+        for (const QJsonValue& r : records)
+            analysed.append(r.toObject().value("_FileName").toString());
+        EXPECT_EQ(analysed, (QStringList{dir.filePath(names[0]), dir.filePath(names[2]),
+                                         dir.filePath(names[3])}));
+        // Neither an ExifTool nor a watchdog outlives the run.
+        EXPECT_TRUE(processesWithEnvironment("HOME=" + QFile::encodeName(home.path())).isEmpty());
+    };
+
+    const Outcome limited = runProgram(
+        {"--exiftool", "--exiftool-timeout", "2", "--threads", "1", "--format", "json", dir.path()},
+        home.path());
+    EXPECT_EQ(limited.status, kExitFailedFiles);
+    EXPECT_TRUE(limited.err.contains("Perspix: Taglink: exiftool gave no answer for " + slow +
+                                     " within the time limit of 2 s"))
+        << limited.err.toStdString();
+    checkOutcome(limited.out, limited.err);
+
+    // ExifTool killed while it reads the slow file.
+    QFile::remove(home.filePath("sleeping"));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path());
+    run.setProcessEnvironment(env);
+    run.start(PERSPIX_CLI_PROGRAM,
+              {"--exiftool", "--threads", "1", "--format", "json", dir.path()});
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(home.filePath("sleeping")) && waited.elapsed() < 60000)
+        QThread::msleep(20);
+    const QList<pid_t> exiftools = exiftoolsWithHome(home.path());
+    ASSERT_EQ(exiftools.size(), 1);
+    ::kill(exiftools.first(), SIGKILL);
+    ASSERT_TRUE(run.waitForFinished(60000));
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitCode(), kExitFailedFiles);
+    EXPECT_TRUE(err.contains(QStringLiteral("task %1 is dead").arg(exiftools.first())));
+    checkOutcome(QString::fromUtf8(run.readAllStandardOutput()), err);
+}
+
+// Relative paths are made absolute before listing, symbolic links kept.
+TEST(CliProgram, RelativePathsBecomeAbsolute)
+{
+    TempDir home;
+    TempDir dir;
+    QDir(dir.path()).mkdir("sub");
+    dir.copyData("audio/song.mp3", "sub/song.mp3");
+    ASSERT_TRUE(QFile::link(dir.filePath("sub"), dir.filePath("ln")));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path());
+    run.setProcessEnvironment(env);
+    run.setWorkingDirectory(dir.path());
+    run.start(PERSPIX_CLI_PROGRAM,
+              {"--format", "json", "sub/song.mp3", "./ln/../ln/song.mp3", "ln"});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    EXPECT_EQ(run.exitCode(), kExitOk);
+    const QJsonArray records = QJsonDocument::fromJson(run.readAllStandardOutput()).array();
+    QStringList names;
+    QStringList locations;
+    for (const QJsonValue& r : records) {
+        names.append(r.toObject().value("_FileName").toString());
+        for (const QJsonValue& entry : r.toObject().value("File").toArray().first().toArray())
+            if (entry.toObject().value("option") == "FileLocation")
+                locations.append(entry.toObject().value("value").toString());
+    }
+    names.sort();
+    EXPECT_EQ(names, (QStringList{dir.filePath("ln/song.mp3"), dir.filePath("ln/song.mp3"),
+                                  dir.filePath("sub/song.mp3")}));
+    locations.sort();
+    EXPECT_EQ(locations,
+              (QStringList{dir.filePath("ln"), dir.filePath("ln"), dir.filePath("sub")}));
+}
+
+// A damaged JPEG makes Qt's decoder complain: the lines join the program's log.
+TEST(CliProgram, DecoderMessagesJoinTheLog)
+{
+    TempDir home;
+    TempDir dir;
+    QFile sample(dataPath("images/DSCN0010.jpg"));
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QByteArray bytes = sample.readAll();
+    // Scrambled scan data three quarters in: the decoder still makes a picture of it.
+    const qsizetype at = bytes.size() * 3 / 4;
+    for (qsizetype i = at; i < at + 40; ++i)
+        bytes[i] = i % 7 == 0 ? char(0xff) : char(bytes[i] ^ 0x55);
+    dir.write("damaged.jpg", bytes);
+    const Outcome o = runProgram({dir.filePath("damaged.jpg")}, home.path());
+    EXPECT_EQ(o.status, kExitOk);
+    EXPECT_TRUE(o.err.contains("Perspix: qt.gui.imageio.jpeg: Corrupt JPEG data"))
+        << o.err.toStdString();
+    EXPECT_EQ(foreignLines(o.err), QStringList());
 }

@@ -6,8 +6,14 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/CommandLine.h"
 #include "support/PeerTools.h"
@@ -267,4 +273,110 @@ TEST(MediaCopyProgram, TargetThatIsAFileEndsTheRunBeforeItBegins)
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(o.err.contains("is not a folder"));
     EXPECT_TRUE(o.out.isEmpty());
+}
+
+namespace {
+
+// Copies a sample to a path given as bytes.
+bool copyToBytes(const QString& sample, const QByteArray& target)
+{
+    QFile in(dataPath(sample));
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+bool existsAsBytes(const QByteArray& path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+// A text name for a file whose name is bytes, for the peer tools, which take text.
+QString textLink(const TempDir& dir, const QByteArray& target, const QString& name)
+{
+    const QString link = dir.filePath(name);
+    return ::symlink(target.constData(), QFile::encodeName(link).constData()) == 0 ? link
+                                                                                   : QString();
+}
+
+} // namespace
+
+// Names that are not UTF-8 keep their bytes through analysis, copies and extraction, and are
+// shown with U+FFFD for the bytes.
+TEST(MediaCopyProgram, NamesThatAreNotUtf8KeepTheirBytes)
+{
+    TempDir dir;
+    const QByteArray in = QFile::encodeName(dir.filePath("in")) + "/d\xe9";
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("in")));
+    ASSERT_EQ(::mkdir(in.constData(), 0755), 0);
+    const QByteArray name = "caf\xe9";
+    ASSERT_TRUE(copyToBytes("images/DSCN0010.jpg", in + '/' + name + ".jpg"));
+    ASSERT_TRUE(copyToBytes("media/paris.mp4", in + '/' + name + ".mp4"));
+    ASSERT_TRUE(copyToBytes("media/multi.mkv", in + '/' + name + ".mkv"));
+    const QString shownFolder = QString::fromUtf8("d\xef\xbf\xbd");
+    const QString shown = QString::fromUtf8("caf\xef\xbf\xbd");
+    const QStringList extensions = {".jpg", ".mkv", ".mp4"};
+
+    // Analysis and export, by MediaInfo and by ExifTool, with the digests of the contents.
+    for (const QStringList& options : {QStringList{}, QStringList{"--exiftool"}}) {
+        const Outcome o = runProgram(
+            options + QStringList{"--format", "json", "--hashes", "--quiet", dir.filePath("in")},
+            dir.path());
+        ASSERT_EQ(o.status, 0) << o.err.toStdString();
+        const QJsonArray records = QJsonDocument::fromJson(o.out.join('\n').toUtf8()).array();
+        ASSERT_EQ(records.size(), 3);
+        for (qsizetype i = 0; i < 3; ++i) {
+            const QJsonObject record = records[i].toObject();
+            const QString expected =
+                dir.filePath("in/" + shownFolder + '/' + shown + extensions[i]);
+            EXPECT_EQ(record.value("_FileName").toString(), expected);
+            QStringList hashes;
+            QString fileName;
+            for (const QJsonValue& e : record.value("File").toArray().first().toArray()) {
+                if (e.toObject().value("option").toString().endsWith("Hash"))
+                    hashes.append(e.toObject().value("value").toString());
+                if (e.toObject().value("option") == "FileName")
+                    fileName = e.toObject().value("value").toString();
+            }
+            EXPECT_EQ(fileName, shown + extensions[i]);
+            EXPECT_EQ(hashes.size(), 2) << expected.toStdString();
+            EXPECT_FALSE(record.value("General").toArray().isEmpty() &&
+                         record.value("Image").toArray().isEmpty() &&
+                         record.value("Container").toArray().isEmpty())
+                << expected.toStdString();
+        }
+    }
+
+    // Copies without location: each under the same bytes, without what was to go.
+    const QString out = dir.filePath("out");
+    Outcome o = runProgram({"--strip", "gps", "--to", out, dir.filePath("in")}, dir.path());
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    QStringList expected;
+    for (const QString& extension : extensions)
+        expected.append(out + '/' + shownFolder + '/' + shown + extension);
+    QStringList written = o.out;
+    written.sort();
+    EXPECT_EQ(written, expected);
+    const QByteArray copies = QFile::encodeName(out) + "/d\xe9/" + name;
+    for (const QString& extension : extensions)
+        EXPECT_TRUE(existsAsBytes(copies + extension.toUtf8())) << extension.toStdString();
+    EXPECT_EQ(gpsKeys(textLink(dir, copies + ".jpg", "image.jpg")), QStringList());
+    EXPECT_FALSE(hasLocation(textLink(dir, copies + ".mp4", "film.mp4")));
+
+    // Extraction: folders named after the files' bytes.
+    const QString x = dir.filePath("x");
+    o = runProgram({"--extract-attachments", x, dir.filePath("in")}, dir.path());
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    const QByteArray extracted = QFile::encodeName(x) + "/d\xe9/" + name;
+    EXPECT_TRUE(existsAsBytes(extracted + ".mkv embedded/cover.jpg"));
+    EXPECT_TRUE(existsAsBytes(extracted + ".mkv embedded/font.ttf"));
+    EXPECT_TRUE(existsAsBytes(extracted + ".jpg embedded/" + name + " #1.jpg"));
+    EXPECT_TRUE(o.out.contains(x + '/' + shownFolder + '/' + shown + ".mkv embedded/font.ttf"))
+        << o.out.join('\n').toStdString();
 }

@@ -70,8 +70,9 @@ def read(kind, data):
     if kind == 'csv':
         return list(csv.reader(io.StringIO(data.decode('utf-8'), newline='')))
     if kind == 'xml':
-        decls = ''.join('<!ENTITY %s "&#%d;">' % kv for kv in html.entities.name2codepoint.items())
-        root = ET.fromstring('<!DOCTYPE root [' + decls + ']><root>' + data.decode('utf-8') + '</root>')
+        assert data.startswith(b'<?xml version="1.0" encoding="UTF-8"?>\n')
+        root = ET.fromstring(data)
+        assert root.tag == 'files'
         return [[f.get('path'), [[s.get('type'), s.get('id'), s.get('of'),
                   [[i.get('option'), i.get('name'), i.text or ''] for i in s]] for s in f]]
                 for f in root]
@@ -366,7 +367,8 @@ TEST(PerspixExporter, Formats)
     EXPECT_EQ(QString::fromUtf8(*exporter.prepareJSONExport({bare})),
               "{\n  \"_FileName\" : \"/x/none.bin\"\n}");
     EXPECT_EQ(QString::fromUtf8(*exporter.prepareXMLExport({bare})),
-              "<file path=\"/x/none.bin\">\n</file>");
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<files>\n<file "
+              "path=\"/x/none.bin\">\n</file>\n</files>\n");
     EXPECT_EQ(QString::fromUtf8(*exporter.prepareCSVExport({bare})), "\"Parameter\",\"Value\"\n");
 }
 

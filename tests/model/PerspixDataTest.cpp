@@ -3,6 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "model/Keys.h"
 #include "model/Log.h"
@@ -50,6 +55,61 @@ TEST(PerspixData, FilesNoReaderOpensFailWithTheReadersLogLine)
     EXPECT_EQ(
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
         2);
+}
+
+// Pipes, sockets and devices would block a reader for ever: they get their file facts and
+// the status of a file without analysis, and are never opened.
+TEST(PerspixData, PipesSocketsAndDevicesAreNeverOpened)
+{
+    TempDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("p.mp4"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString link = dir.filePath(QStringLiteral("link.jpg"));
+    ASSERT_TRUE(QFile::link(fifo, link));
+    const QString socketPath = dir.filePath(QStringLiteral("s.mov"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketBytes = QFile::encodeName(socketPath);
+    ASSERT_LT(socketBytes.size(), qsizetype(sizeof address.sun_path));
+    std::memcpy(address.sun_path, socketBytes.constData(), size_t(socketBytes.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const QVariantMap options[] = {
+        {{keys::kOptComputeFileHashes, true}},
+        {{keys::kOptVideoUtility, keys::kVideoUtilityExiftool}},
+    };
+    struct Case
+    {
+        QString path;
+        QString name;
+        QString mime;
+    };
+    const Case cases[] = {
+        {fifo, "p.mp4", "inode/fifo"},
+        {link, "link.jpg", "inode/fifo"},
+        {socketPath, "s.mov", "inode/socket"},
+        {QStringLiteral("/dev/null"), "null", "inode/chardevice"},
+    };
+    for (const Case& c : cases) {
+        for (const QVariantMap& o : options) {
+            SCOPED_TRACE(c.path.toStdString());
+            const PerspixDataPtr data = PerspixData::dataAboutFile(c.path, o);
+            ASSERT_TRUE(data && data->generalInfo());
+            EXPECT_TRUE(data->isUnknown());
+            EXPECT_EQ(data->format().value_or(QString()), keys::kUnknownFormat);
+            const GeneralRecord& general = *data->generalInfo();
+            EXPECT_EQ(general.string(keys::kFileUTI), c.mime);
+            EXPECT_FALSE(general.contains(keys::kMd5));
+            EXPECT_TRUE(general.contains(keys::kModificationDate));
+            const SectionData& sections = *data->data();
+            EXPECT_EQ(sections.keys(), QStringList{keys::kSectionFile});
+            EXPECT_EQ(
+                sections.value(keys::kSectionFile).first().value(keys::kFileName).valueString(),
+                c.name);
+        }
+    }
+    ::close(sock);
 }
 
 TEST(PerspixData, LocationFromIso6709)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "batch/CoreSetup.h"
@@ -40,6 +41,15 @@ Outcome runProgram(const QString& program, const QStringList& args, const QStrin
 }
 
 TempDir::TempDir() : m_dir(QDir::tempPath() + QStringLiteral("/perspix-test-XXXXXX")) {}
+
+TempDir::~TempDir()
+{
+    if (!m_dir.isValid())
+        return;
+    std::error_code error;
+    const std::filesystem::path root(QFile::encodeName(m_dir.path()).toStdString());
+    std::filesystem::remove_all(root, error);
+}
 
 QString TempDir::write(const QString& name, const QByteArray& bytes) const
 {

@@ -15,6 +15,8 @@ class TempDir
 {
 public:
     TempDir();
+    // Qt's removal skips names that are not UTF-8: the folder goes by its bytes.
+    ~TempDir();
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
     // Writes bytes to a file in the folder and returns its path.

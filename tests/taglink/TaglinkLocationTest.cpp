@@ -173,16 +173,30 @@ TEST(TaglinkLocation, NamesThatLookLikeOptionsOrCarryPercentSigns)
     TempDir dir;
     const QString source =
         dir.copyData(QStringLiteral("media/paris.mp4"), QStringLiteral("-o.mp4"));
+    // ExifTool expands "%d", "%f", "%e" and "%c" in the name it writes: the copy must still
+    // land in the folder of that name and nowhere else.
+    const QStringList folders = {"100%", "%d", "%f.%e", "a%%b", "-x %c"};
+    for (const QString& folder : folders)
+        ASSERT_TRUE(QDir(dir.path()).mkdir(folder));
     // Relative paths starting with "-" must reach ExifTool as files, not options.
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    const auto result = Taglink::copyFileWithoutLocation("-o.mp4", "100%d -%f.mp4");
+    for (const QString& folder : folders) {
+        SCOPED_TRACE(folder.toStdString());
+        const auto result =
+            Taglink::copyFileWithoutLocation("-o.mp4", bytes(folder + "/100%d -%f.mp4"));
+        EXPECT_EQ(result.status, Taglink::LocationRemoval::Status::Written) << result.error;
+        const QString target = dir.filePath(folder + "/100%d -%f.mp4");
+        EXPECT_EQ(entriesOf(dir.filePath(folder)), QStringList{"100%d -%f.mp4"});
+        EXPECT_EQ(locationKeys(peer::exiftoolTags(target)), QStringList());
+        EXPECT_EQ(peer::streamHashes(target), peer::streamHashes(source));
+    }
     QDir::setCurrent(previous);
-    ASSERT_EQ(result.status, Taglink::LocationRemoval::Status::Written) << result.error;
-    const QString target = dir.filePath(QStringLiteral("100%d -%f.mp4"));
-    EXPECT_TRUE(QFileInfo(target).isFile());
-    EXPECT_EQ(locationKeys(peer::exiftoolTags(target)), QStringList());
-    EXPECT_EQ(peer::streamHashes(target), peer::streamHashes(source));
+    QStringList expected = QStringList({"-o.mp4"}) + folders;
+    QStringList found = entriesOf(dir.path());
+    expected.sort();
+    found.sort();
+    EXPECT_EQ(found, expected);
 }
 
 TEST(TaglinkLocation, ReadOnlyTargetFolder)

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -216,6 +218,7 @@ TEST(TaglinkStayOpenProcess, ExifToolDyingDuringARequest)
     auto process = TaglinkStayOpenProcess::init();
     ASSERT_TRUE(process);
     const pid_t pid = process->processId();
+    const pid_t firstWatchdog = process->watchdogProcessId();
     LogCapture log;
     ASSERT_TRUE(process->command(utf8(dataPath(QStringLiteral("media/multi.mkv"))) +
                                  "\n-json\n-l\n-G:0:1:2:4\n-D\n-a\n"));
@@ -224,18 +227,141 @@ TEST(TaglinkStayOpenProcess, ExifToolDyingDuringARequest)
     EXPECT_TRUE(log.contains(QStringLiteral("task %1 is dead").arg(pid)));
     EXPECT_TRUE(!answer || answer->find("{ready}") == std::string::npos);
     EXPECT_FALSE(process->isRunning());
+    EXPECT_EQ(process->lastFailure(), TaglinkStayOpenProcess::Failure::Died);
 
     // No SIGPIPE: the write fails and says why.
     EXPECT_FALSE(process->command("-ver\n"));
     EXPECT_TRUE(log.contains(QStringLiteral("Taglink exception while command(): Broken pipe")));
-    EXPECT_FALSE(process->imageInfo(utf8(dataPath(QStringLiteral("audio/stereo.wav")))));
 
-    // Destroying it still stops the watchdog.
+    // The next request starts a new ExifTool, with a watchdog of its own.
+    const auto info = process->imageInfo(utf8(dataPath(QStringLiteral("audio/stereo.wav"))));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(valueOf(*info, "File:File:Other::FileType"), "WAV");
+    EXPECT_NE(process->processId(), pid);
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("Taglink: exiftool started anew as task %1").arg(process->processId())));
+    EXPECT_FALSE(processAlive(firstWatchdog));
+
+    // Destroying it still stops both children.
     const pid_t watchdog = process->watchdogProcessId();
+    const pid_t second = process->processId();
     ASSERT_TRUE(processAlive(watchdog));
     process.reset();
     EXPECT_FALSE(processAlive(watchdog));
-    EXPECT_FALSE(processAlive(pid));
+    EXPECT_FALSE(processAlive(second));
+}
+
+// An ExifTool that ends as soon as it starts is started anew a few times, then given up
+// with one log line; the requests after that fail at once.
+TEST(TaglinkStayOpenProcess, ExifToolThatKeepsDyingIsGivenUp)
+{
+    TempDir fake;
+    ASSERT_TRUE(QDir(fake.path()).mkdir(QStringLiteral("exiftool")));
+    const QString script = fake.write(QStringLiteral("exiftool/exiftool"), "#!/bin/sh\nexit 3\n");
+    ASSERT_TRUE(
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(auxiliaryProgram("orphanguard")),
+                            fake.filePath(QStringLiteral("orphanguard"))));
+    LibexecOverride libexec(fake.path());
+    auto process = TaglinkStayOpenProcess::init();
+    ASSERT_TRUE(process);
+    LogCapture log;
+    const std::string file = utf8(dataPath(QStringLiteral("audio/stereo.wav")));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(process->imageInfo(file));
+    EXPECT_EQ(process->lastFailure(), TaglinkStayOpenProcess::Failure::GaveUp);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("started anew")).size(),
+              TaglinkStayOpenProcess::kMaxRestarts);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("it is not started again")).size(), 1);
+    process.reset();
+    EXPECT_TRUE(childrenRunning("orphanguard").empty());
+}
+
+namespace {
+
+// Makes the real ExifTool sleep over every file whose name holds "slow", through a
+// user-defined tag of its configuration file, for the life of the object.
+class SlowExifTool
+{
+public:
+    SlowExifTool()
+    {
+        m_home.write(QStringLiteral(".ExifTool_config"),
+                     "%Image::ExifTool::UserDefined = (\n"
+                     "    'Image::ExifTool::Composite' => {\n"
+                     "        PerspixSlow => {\n"
+                     "            Require => 'FileName',\n"
+                     "            ValueConv => q{ sleep(60) if $val =~ /slow/; $val },\n"
+                     "        },\n"
+                     "    },\n"
+                     ");\n"
+                     "1;\n");
+        ::setenv("EXIFTOOL_HOME", QFile::encodeName(m_home.path()).constData(), 1);
+    }
+    ~SlowExifTool() { ::unsetenv("EXIFTOOL_HOME"); }
+
+private:
+    TempDir m_home;
+};
+
+} // namespace
+
+TEST(TaglinkStayOpenProcess, RequestsHaveATimeLimitAndCanBeStopped)
+{
+    using namespace std::chrono;
+    SlowExifTool slow;
+    TempDir dir;
+    const std::string slowFile =
+        utf8(dir.copyData(QStringLiteral("audio/stereo.wav"), QStringLiteral("slow.wav")));
+    const std::string quick = utf8(dataPath(QStringLiteral("audio/stereo.wav")));
+    auto process = TaglinkStayOpenProcess::init();
+    ASSERT_TRUE(process);
+    EXPECT_EQ(process->timeout(), seconds(60));
+    process->setTimeout(milliseconds(1500));
+    const auto info = process->imageInfo(quick);
+    ASSERT_TRUE(info);
+    // The configuration is read: the tag is there.
+    EXPECT_TRUE(std::any_of(info->begin(), info->end(), [](const JsonObject& r) {
+        return r.find("key")->asString().ends_with("::PerspixSlow");
+    }));
+
+    // The limit: the file fails with a line naming it and the limit, ExifTool is killed.
+    const pid_t first = process->processId();
+    LogCapture log;
+    auto begin = steady_clock::now();
+    EXPECT_FALSE(process->imageInfo(slowFile));
+    auto took = steady_clock::now() - begin;
+    EXPECT_GE(took, milliseconds(1500));
+    EXPECT_LT(took, seconds(10));
+    EXPECT_EQ(process->lastFailure(), TaglinkStayOpenProcess::Failure::TimedOut);
+    EXPECT_TRUE(log.contains(QString::fromStdString(
+        "Taglink: exiftool gave no answer for " + slowFile + " within the time limit of 1500 ms")));
+    EXPECT_FALSE(processAlive(first));
+    // The next file gets a new ExifTool.
+    EXPECT_TRUE(process->imageInfo(quick));
+    EXPECT_NE(process->processId(), first);
+    EXPECT_EQ(process->lastFailure(), TaglinkStayOpenProcess::Failure::None);
+
+    // The stop flag ends a request at once, whatever the limit.
+    process->setTimeout(seconds(60));
+    std::atomic<bool> stop{false};
+    process->setStopFlag(&stop);
+    const pid_t second = process->processId();
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(milliseconds(500));
+        stop = true;
+    });
+    begin = steady_clock::now();
+    EXPECT_FALSE(process->imageInfo(slowFile));
+    took = steady_clock::now() - begin;
+    stopper.join();
+    EXPECT_LT(took, seconds(5));
+    EXPECT_EQ(process->lastFailure(), TaglinkStayOpenProcess::Failure::Cancelled);
+    EXPECT_FALSE(processAlive(second));
+    process->setStopFlag(nullptr);
+    process.reset();
+    EXPECT_TRUE(childrenRunning("exiftool").empty());
+    EXPECT_TRUE(childrenRunning("orphanguard").empty());
 }
 
 TEST(TaglinkStayOpenProcess, DestructorStopsAndReapsBothChildren)
