@@ -142,7 +142,8 @@ QString NativePath::absolute(const QString& path)
 
 bool NativePath::open(QFile& file, const QString& path, QIODevice::OpenMode mode)
 {
-    int flags = O_CLOEXEC | O_NOCTTY;
+    // Non-blocking: opening a pipe that slipped in would otherwise wait for a writer.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (mode & QIODevice::WriteOnly) {
         flags |= (mode & QIODevice::ReadOnly) ? O_RDWR : O_WRONLY;
         flags |= O_CREAT;
@@ -193,7 +194,7 @@ bool NativePath::copy(const QString& from, const QString& to, QString* error)
             *error = QString::fromLocal8Bit(std::strerror(number));
         return false;
     };
-    const int in = ::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    const int in = ::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (in < 0)
         return fail(errno);
     struct stat st;
