@@ -9,6 +9,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CompareStatsRun.h"
 #include "cli/MediaCopyRun.h"
+#include "cli/PrivacyRun.h"
 #include "model/CoreSetup.h"
 #include "model/Settings.h"
 
@@ -21,12 +22,14 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
+    if (cli::isPrivacyRun(app.arguments().mid(1)))
+        return cli::runPrivacy(app.arguments().mid(1), out, err);
     if (cli::isCompareOrStatsRun(app.arguments().mid(1)))
         return cli::runCompareOrStats(app.arguments().mid(1), out, err);
     const cli::ParseOutcome parsed = cli::parseCommandLine(app.arguments().mid(1));
     switch (parsed.action) {
     case cli::ParseOutcome::Help:
-        out << cli::usageText() << cli::compareStatsUsageText();
+        out << cli::usageText() << cli::compareStatsUsageText() << cli::privacyUsageText();
         return cli::kExitOk;
     case cli::ParseOutcome::Version:
         out << cli::versionText();

@@ -24,6 +24,8 @@ class StripCommands
 public:
     // The remove-metadata sheet over the window (nothing without engines or records).
     static QDialog* removeMetadata(MainView* view, QWidget* window);
+    // The same sheet for these records, with the privacy removal chosen.
+    static QDialog* removePrivacyFindings(const FileRecordList& records, QWidget* window);
     // Folder chooser, then the run with its progress sheet.
     static void removeLocationInfo(MainView* view, QWidget* window);
     static void extractAttachments(MainView* view, QWidget* window);
