@@ -166,6 +166,9 @@ Report Report::ofFile(const QString& path, const PerspixData* data)
     FileFacts facts;
     facts.reader = readerOf(*data);
     facts.format = data->format().value_or(QString());
+    // A file no reader recognised was not read at all.
+    if (facts.format.isEmpty() || facts.format == keys::kUnknownFormat)
+        report.complete = false;
     facts.hasMakerNote = sections->contains(kSectionMakerNote);
     facts.isRaw = facts.format == QLatin1String("NEF") || facts.format == QLatin1String("CR2") ||
                   facts.format == QLatin1String("DNG");

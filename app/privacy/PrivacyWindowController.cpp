@@ -114,7 +114,16 @@ PrivacyWindowController::PrivacyWindowController()
 
 void PrivacyWindowController::showSharedPrivacyWindow()
 {
-    showReportsOfWindow(WindowInfo::mainWindowOf(QApplication::activeWindow()));
+    MainWindowController* main = WindowInfo::mainWindowOf(QApplication::activeWindow());
+    // Without an active main window (the report window itself is active), the main window
+    // shown last.
+    if (!main && !m_window) {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* candidate = qobject_cast<MainWindowController*>(widget);
+                candidate && candidate->isVisible())
+                main = candidate;
+    }
+    showReportsOfWindow(main ? main : m_window.data());
     show();
     raise();
     activateWindow();
