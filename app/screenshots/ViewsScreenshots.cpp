@@ -109,17 +109,17 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     ok &= saveScreenshot(&map, dir, QStringLiteral("map.png"));
     map.close();
 
-    // The privacy report of the window's files, the first file with findings selected.
+    // The privacy report of the window's files, the file with the most findings selected.
     PrivacyWindowController& privacy = PrivacyWindowController::sharedInstance();
     privacy.resize(1100, 620);
     privacy.showSharedPrivacyWindow();
     screenshotSettle(300);
-    for (int r = 0; r < privacy.reports().size(); ++r) {
-        if (!privacy.reports()[r].findings.isEmpty()) {
-            privacy.table()->selectRow(r);
-            break;
-        }
-    }
+    int most = -1;
+    for (int r = 0; r < privacy.reports().size(); ++r)
+        if (most < 0 || privacy.reports()[r].findings.size() > privacy.reports()[most].findings.size())
+            most = r;
+    if (most >= 0)
+        privacy.table()->selectRow(most);
     screenshotSettle(300);
     ok &= saveScreenshot(&privacy, dir, QStringLiteral("privacy.png"));
     privacy.close();
