@@ -121,7 +121,17 @@ public:
             auto* box = new QCheckBox(label, choose);
             box->setObjectName(key);
             box->setChecked(key == chosen);
-            connect(box, &QCheckBox::toggled, this, [this] { updateButton(); });
+            connect(box, &QCheckBox::toggled, this, [this, box](bool on) {
+                // The privacy removals take their own keys: they go alone.
+                const auto isPrivacy = [](QCheckBox* b) {
+                    return b->objectName().startsWith(QLatin1String("privacy"));
+                };
+                if (on)
+                    for (QCheckBox* other : std::as_const(m_boxes))
+                        if (other != box && (isPrivacy(other) || isPrivacy(box)))
+                            other->setChecked(false);
+                updateButton();
+            });
             layout->addWidget(box);
             m_boxes.append(box);
         }

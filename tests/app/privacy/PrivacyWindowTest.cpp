@@ -94,6 +94,9 @@ private slots:
         QVERIFY(sheet);
         QVERIFY(sheet->findChild<QCheckBox*>(QStringLiteral("privacy"))->isChecked());
         QVERIFY(!sheet->findChild<QCheckBox*>(QStringLiteral("gps"))->isChecked());
+        // The privacy removal goes alone: ticking a part unticks it.
+        sheet->findChild<QCheckBox*>(QStringLiteral("gps"))->setChecked(true);
+        QVERIFY(!sheet->findChild<QCheckBox*>(QStringLiteral("privacy"))->isChecked());
         sheet->close();
 
         // Another window becoming active: its files.
