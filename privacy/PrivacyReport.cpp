@@ -1,6 +1,7 @@
 // The privacy report of one analysed file and the counts over many (see PrivacyReport.h).
 #include "privacy/PrivacyReport.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
@@ -156,7 +157,7 @@ QString Report::stripName(Level level)
 Report Report::ofFile(const QString& path, const PerspixData* data)
 {
     Report report;
-    report.file = path;
+    report.file = QFileInfo(path).absoluteFilePath();
     const SectionData* sections = data ? data->data() : nullptr;
     if (!sections) {
         report.complete = false;

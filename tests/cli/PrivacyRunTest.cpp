@@ -28,8 +28,10 @@ TEST(PrivacyRun, FormsAndExitStatuses)
     const QString image = dataPath("images/privacy-people.jpg");
     const QString film = dataPath("media/paris.mp4");
 
-    // JSON: one object per file with the names scripts read.
-    const Outcome json = runCli({"--privacy", "--format", "json", image, film}, home);
+    // JSON: one object per file with the names scripts read, the full path even for a path
+    // given relative to the working folder.
+    const QString relative = QDir::current().relativeFilePath(film);
+    const Outcome json = runCli({"--privacy", "--format", "json", image, relative}, home);
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
     const QJsonArray files = QJsonDocument::fromJson(json.out.toUtf8()).array();
     ASSERT_EQ(files.size(), 2);
