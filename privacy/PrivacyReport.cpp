@@ -212,9 +212,10 @@ Report Report::ofFile(const QString& path, const PerspixData* data)
                 if (matched.empty())
                     continue;
                 const QString value = parameter->valueString();
-                if (saysNothing(value))
-                    continue;
+                const bool empty = saysNothing(value);
                 for (const Rule* rule : matched) {
+                    if (empty && (rule->check != Check::Present || value.trimmed().isEmpty()))
+                        continue;
                     // Only a JPEG's Exif thumbnail is a copy of the picture as it was
                     // taken; raw and HEIF previews have shapes of their own.
                     if (rule->check == Check::ThumbnailAspect) {

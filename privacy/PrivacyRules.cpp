@@ -202,6 +202,8 @@ const std::vector<Rule> kRules = {
     {C::Software, R::Image, "Xmp.xmpMM.History*", L::High, X::EraseKey},
     {C::Software, R::Image, "Xmp.xmpMM.DerivedFrom*", L::High, X::EraseKey},
     {C::Software, R::Image, "Xmp.crs.RawFileName", L::High, X::EraseKey},
+    // Nikon Capture NX keeps its edits, and a copy of the IPTC data, in the makernote.
+    {C::Software, R::Image, "Exif.Nikon3.CaptureData", L::High, X::EraseKey, "", Check::Present},
     {C::Software, R::MediaInfo, "Encoded_Application*", L::High, X::Exiftool, kFilmSoftware},
     {C::Software, R::MediaInfo, "encoder", L::High, X::Exiftool, kFilmSoftware},
     {C::Software, R::MediaInfo, "com.apple.quicktime.software", L::High, X::Exiftool,

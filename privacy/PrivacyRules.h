@@ -46,6 +46,7 @@ enum class Removal {
 enum class Check {
     Value,           // a value that says something (not blank, not a zero date)
     ThumbnailAspect, // a preview whose aspect ratio differs from the image's by over 2 %
+    Present,         // any value, binary ones too
 };
 
 struct Rule

@@ -342,6 +342,10 @@ TEST(PrivacyRemoval, CopiesLoseTheFindingsAndKeepTheRest)
         {"media/sydney.mov", Strip::High},
         {"media/et-QuickTime.mov", Strip::All},
         {"media/nyc.mp4", Strip::High},
+        // Serial numbers in the makernotes of a camera JPEG and of raw files.
+        {"images/et-Canon.jpg", Strip::High},
+        {"raw/CanonRaw.cr2", Strip::High},
+        {"raw/Nikon.nef", Strip::High},
     };
     const QStringList kept = {
         QStringLiteral("ExifIFD:ExposureTime"), QStringLiteral("ExifIFD:FNumber"),
