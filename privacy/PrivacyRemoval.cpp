@@ -65,6 +65,12 @@ CopyResult writeCopy(const FileRecord& record, const QString& target, Strip stri
 {
     const Report report = Report::ofFile(record.filename, record.data.get());
     const RemovalPlan plan = planFor(report, strip);
+    // What a file that was not read whole gives away is not known: a copy would pass it on.
+    if (!report.complete) {
+        logLine(QStringLiteral("No copy of '%1' was made: it could not be read whole")
+                    .arg(record.filename));
+        return CopyResult::Failed;
+    }
 
     if (!plan.exiftoolArguments.isEmpty()) {
         std::vector<std::string> deletions;

@@ -32,7 +32,7 @@ RemovalPlan planFor(const Report& report, Strip strip);
 enum class CopyResult { Stripped, Copied, Failed };
 
 // Writes the copy at the target, which must not exist yet. Failed (a logged reason) leaves
-// nothing at the target.
+// nothing at the target; a file that was not read whole is not copied.
 CopyResult writeCopy(const FileRecord& record, const QString& target, Strip strip);
 
 } // namespace perspix::privacy

@@ -407,7 +407,8 @@ TEST(PrivacyRemoval, CopiesLoseTheFindingsAndKeepTheRest)
     }
 }
 
-// A copy whose findings cannot be taken out is not left behind.
+// A copy whose findings cannot be taken out is not left behind, and a file whose findings
+// are not known is not copied.
 TEST(PrivacyRemoval, FailedRemovalLeavesNoCopy)
 {
     TempDir dir;
@@ -426,5 +427,16 @@ TEST(PrivacyRemoval, FailedRemovalLeavesNoCopy)
     const MetadataRemovalOutcome outcome =
         remover.processRecord({path, QStringLiteral("privacy-people.jpg"), data}, out.path());
     EXPECT_EQ(outcome.kind, MetadataRemovalOutcome::Kind::Failed);
+
+    // Nor is a copy made of a file that was not read whole, or not read at all.
+    const QString truncated = dataPath(QStringLiteral("media/truncated.mp4"));
+    EXPECT_EQ(remover
+                  .processRecord({truncated, QStringLiteral("truncated.mp4"), analyse(truncated)},
+                                 out.path())
+                  .kind,
+              MetadataRemovalOutcome::Kind::Failed);
+    EXPECT_EQ(
+        remover.processRecord({truncated, QStringLiteral("unread.mp4"), nullptr}, out.path()).kind,
+        MetadataRemovalOutcome::Kind::Failed);
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
 }
