@@ -84,6 +84,12 @@ bool readMediaCopyOptions(const QCommandLineParser& parser, MediaCopyOptions& op
             for (const QString& value : parser.values(kStrip)) {
                 for (const QString& name : value.split(QLatin1Char(','))) {
                     const QString part = name.trimmed().toLower();
+                    if (part == QLatin1String("privacy") || part == QLatin1String("privacy-all")) {
+                        result.privacy = part == QLatin1String("privacy")
+                                             ? privacy::Strip::High
+                                             : privacy::Strip::All;
+                        continue;
+                    }
                     if (!setPart(result.parts, part))
                         return fail(QStringLiteral("--strip takes exif, makernote, gps, iptc "
                                                    "and xmp, not \"%1\"")
@@ -92,6 +98,8 @@ bool readMediaCopyOptions(const QCommandLineParser& parser, MediaCopyOptions& op
             }
         }
     }
+    if (result.privacy != privacy::Strip::None && result.parts.any())
+        return fail(QStringLiteral("--strip privacy and privacy-all go alone"));
     if (result.folder.isEmpty())
         return fail(QStringLiteral("no folder given"));
     options = result;
@@ -106,6 +114,8 @@ QString mediaCopyUsage()
         "                   xmp) from copies of the images; with gps, MPEG-4 and QuickTime\n"
         "                   films are copied without their location; other files are\n"
         "                   copied as they are. Raw files keep their makernote.\n"
+        "  --strip privacy  copies without what --privacy reports at the high level;\n"
+        "                   privacy-all also without the low-level findings\n"
         "  --strip-location\n"
         "                   copies without the location: --strip gps\n"
         "  --to DIR         the folder for the copies, which keep the files' relative paths\n"

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "privacy/PrivacyReport.h"
 #include "readers/image/oEXIV2.h"
 
 class QCommandLineParser;
@@ -17,6 +18,7 @@ struct MediaCopyOptions
     Mode mode = Mode::None;
     oEXIV2Metadata parts; // Strip: the parts to remove (--strip-location: gps alone)
     QString folder;       // --to DIR, or the folder of --extract-attachments
+    privacy::Strip privacy = privacy::Strip::None; // --strip privacy, --strip privacy-all
 };
 
 void addMediaCopyOptions(QCommandLineParser& parser);

@@ -71,6 +71,7 @@ int MediaCopyRun::exec()
     if (m_options.mode == MediaCopyOptions::Mode::Strip) {
         m_remover = std::make_unique<MetadataRemover>();
         m_remover->setMetadata(m_options.parts);
+        m_remover->setPrivacyStrip(m_options.privacy);
     } else {
         m_extractor = std::make_unique<AttachmentsExtractor>();
         m_extractor->beginRun();

@@ -10,6 +10,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CompareStatsRun.h"
 #include "cli/MediaCopyRun.h"
+#include "cli/PrivacyRun.h"
 #include "model/NativePath.h"
 #include "model/Settings.h"
 
@@ -27,12 +28,14 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(NativePath::decoded(argv[i]));
+    if (cli::isPrivacyRun(arguments))
+        return cli::runPrivacy(arguments, out, err);
     if (cli::isCompareOrStatsRun(arguments))
         return cli::runCompareOrStats(arguments, out, err);
     const cli::ParseOutcome parsed = cli::parseCommandLine(arguments);
     switch (parsed.action) {
     case cli::ParseOutcome::Help:
-        out << cli::usageText() << cli::compareStatsUsageText();
+        out << cli::usageText() << cli::compareStatsUsageText() << cli::privacyUsageText();
         return cli::kExitOk;
     case cli::ParseOutcome::Version:
         out << cli::versionText();

@@ -4,7 +4,7 @@
 
 _perspix_cli_formats='txt html xml json csv plist'
 _perspix_cli_compare_formats='csv html'
-_perspix_cli_strip_parts='exif makernote gps iptc xmp'
+_perspix_cli_strip_parts='exif makernote gps iptc xmp privacy privacy-all'
 _perspix_cli_compare_modes='extended general'
 _perspix_cli_threads='1 2 4 8 256'
 

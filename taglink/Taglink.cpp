@@ -213,12 +213,14 @@ bool writeFile(const std::string& path, const std::string& bytes)
     return written && closed;
 }
 
-// Some writers put a keyed item named plain "location" beside the ISO 6709 one. ExifTool
-// lists it only as an unknown tag, which it cannot delete; this configuration names it.
+// Some writers put a keyed item named plain "location" beside the ISO 6709 one, and ffmpeg
+// a keyed "encoder". ExifTool lists them only as tags it cannot delete; this configuration
+// names them so that they can be.
 constexpr std::string_view kLocationConfig =
     "%Image::ExifTool::UserDefined = (\n"
     "    'Image::ExifTool::QuickTime::Keys' => {\n"
     "        'location' => { Name => 'TaglinkPlainLocation', Groups => { 2 => 'Location' } },\n"
+    "        'encoder' => { Name => 'TaglinkPlainEncoder' },\n"
     "    },\n"
     ");\n"
     "1;\n";
@@ -518,6 +520,15 @@ bool Taglink::saveEmbeddedFilesFromFile(const std::string& path, const std::stri
 Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& source,
                                                           const std::string& target)
 {
+    return copyFileWithDeletions(source, target,
+                                 std::vector<std::string>(std::begin(kLocationDeletions),
+                                                          std::end(kLocationDeletions)));
+}
+
+Taglink::LocationRemoval Taglink::copyFileWithDeletions(const std::string& source,
+                                                        const std::string& target,
+                                                        const std::vector<std::string>& deletions)
+{
     using Status = LocationRemoval::Status;
     if (source.empty() || target.empty())
         return {Status::Failed, "no source or no target given"};
@@ -556,8 +567,8 @@ Taglink::LocationRemoval Taglink::copyFileWithoutLocation(const std::string& sou
     // so it runs inside the private folder and writes a name free of them.
     std::vector<std::string> arguments{"-config", "location.config", "-api", "LargeFileSupport=1",
                                        "-o",      "film"};
-    for (const char* deletion : kLocationDeletions)
-        arguments.emplace_back(deletion);
+    for (const std::string& deletion : deletions)
+        arguments.push_back(deletion);
     arguments.emplace_back("--");
     arguments.push_back(sourcePath);
 

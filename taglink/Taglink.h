@@ -81,6 +81,11 @@ public:
     // ever left under its name.
     static LocationRemoval copyFileWithoutLocation(const std::string& source,
                                                    const std::string& target);
+    // The same with the given ExifTool deletions ("-Keys:Make=", ...) instead of the
+    // location's. The keyed item "location" is known to ExifTool as TaglinkPlainLocation.
+    static LocationRemoval copyFileWithDeletions(const std::string& source,
+                                                 const std::string& target,
+                                                 const std::vector<std::string>& deletions);
 
     // A name taken from a file, made into one file name that stays inside its folder.
     static std::string safeFileName(const std::string& name);

@@ -125,7 +125,8 @@ private:
 class RemoveMetadataSheet : public QDialog, public MetadataRemoverDelegate
 {
 public:
-    RemoveMetadataSheet(const FileRecordList& records, QWidget* window)
+    RemoveMetadataSheet(const FileRecordList& records, QWidget* window,
+                        const QString& chosen = QStringLiteral("gps"))
         : QDialog(window), m_records(records)
     {
         setWindowTitle(tr("Remove Metadata"));
@@ -148,6 +149,9 @@ public:
             {QStringLiteral("makernote"), tr("Maker notes (raw files keep theirs)")},
             {QStringLiteral("iptc"), tr("IPTC (captions, keywords, credits)")},
             {QStringLiteral("xmp"), tr("XMP")},
+            {QStringLiteral("privacy"), tr("What the privacy report finds (high level)")},
+            {QStringLiteral("privacy-all"),
+             tr("Everything the privacy report finds (also make, model, times, free text)")},
         };
         auto* layout = new QVBoxLayout(choose);
         layout->addWidget(intro);
@@ -155,8 +159,18 @@ public:
         for (const auto& [key, label] : parts) {
             auto* box = new QCheckBox(label, choose);
             box->setObjectName(key);
-            box->setChecked(key == QStringLiteral("gps"));
-            connect(box, &QCheckBox::toggled, this, [this] { updateButton(); });
+            box->setChecked(key == chosen);
+            connect(box, &QCheckBox::toggled, this, [this, box](bool on) {
+                // The privacy removals take their own keys: they go alone.
+                const auto isPrivacy = [](QCheckBox* b) {
+                    return b->objectName().startsWith(QLatin1String("privacy"));
+                };
+                if (on)
+                    for (QCheckBox* other : std::as_const(m_boxes))
+                        if (other != box && (isPrivacy(other) || isPrivacy(box)))
+                            other->setChecked(false);
+                updateButton();
+            });
             layout->addWidget(box);
             m_boxes.append(box);
         }
@@ -206,9 +220,16 @@ public:
     void confirm()
     {
         m_remover.setArrayWithData(m_records);
-        m_remover.setMetadataParts(parts());
+        const QVariantMap chosen = parts();
+        m_remover.setMetadataParts(chosen);
+        m_remover.setPrivacyStrip(chosen.value(QStringLiteral("privacy-all")).toBool()
+                                      ? privacy::Strip::All
+                                  : chosen.value(QStringLiteral("privacy")).toBool()
+                                      ? privacy::Strip::High
+                                      : privacy::Strip::None);
         m_remover.setDelegate(this);
-        if (m_records.isEmpty() || !m_remover.metadata().any())
+        if (m_records.isEmpty() ||
+            (!m_remover.metadata().any() && m_remover.privacyStrip() == privacy::Strip::None))
             return;
         const QString folder =
             StripCommands::chooseFolder(this, tr("Select folder to save the files"));
@@ -278,6 +299,15 @@ QDialog* StripCommands::removeMetadata(MainView* view, QWidget* window)
     if (records.isEmpty())
         return nullptr;
     auto* sheet = new RemoveMetadataSheet(records, window);
+    sheet->open();
+    return sheet;
+}
+
+QDialog* StripCommands::removePrivacyFindings(const FileRecordList& records, QWidget* window)
+{
+    if (records.isEmpty())
+        return nullptr;
+    auto* sheet = new RemoveMetadataSheet(records, window, QStringLiteral("privacy"));
     sheet->open();
     return sheet;
 }

@@ -25,6 +25,8 @@ class StripCommands
 public:
     // The remove-metadata sheet over the window (nothing without engines or records).
     static QDialog* removeMetadata(MainView* view, QWidget* window);
+    // The same sheet for these records, with the privacy removal chosen.
+    static QDialog* removePrivacyFindings(const FileRecordList& records, QWidget* window);
     // A sheet that explains the run, then a folder chooser, then the run with its progress
     // sheet. Answers the explanation sheet (nothing without records).
     static QMessageBox* removeLocationInfo(MainView* view, QWidget* window);

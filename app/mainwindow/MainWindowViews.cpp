@@ -12,6 +12,7 @@
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
 #include "app/map/MapWindowController.h"
+#include "app/privacy/PrivacyWindowController.h"
 #include "app/comparison/ParameterStatisticsController.h"
 #include "app/WindowInfo.h"
 
@@ -58,6 +59,9 @@ void MainWindowViews::attach(MainWindowController* window)
         MapWindowController::sharedInstance().showSharedMapWindow();
     });
     map->setShortcut(QKeySequence(QObject::tr("Ctrl+Shift+M")));
+    tools->addAction(QObject::tr("&Privacy Report"), window, [] {
+        PrivacyWindowController::sharedInstance().showSharedPrivacyWindow();
+    });
     for (QAction* action : tools->actions())
         window->addAction(action);
     // A comparison needs every listed file analysed; the shortcuts follow the menu items.

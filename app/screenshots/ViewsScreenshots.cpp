@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QTableWidget>
 #include <QThread>
 
 #include "app/mainwindow/ArrangedFilelistModel.h"
@@ -16,6 +17,7 @@
 #include "app/map/MapPin.h"
 #include "app/map/MapWidget.h"
 #include "app/map/MapWindowController.h"
+#include "app/privacy/PrivacyWindowController.h"
 #include "app/comparison/ParameterStatisticsController.h"
 #include "app/WindowInfo.h"
 #include "model/Log.h"
@@ -106,6 +108,21 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     screenshotSettle(300);
     ok &= saveScreenshot(&map, dir, QStringLiteral("map.png"));
     map.close();
+
+    // The privacy report of the window's files, the file with the most findings selected.
+    PrivacyWindowController& privacy = PrivacyWindowController::sharedInstance();
+    privacy.resize(1100, 620);
+    privacy.showSharedPrivacyWindow();
+    screenshotSettle(300);
+    int most = -1;
+    for (int r = 0; r < privacy.reports().size(); ++r)
+        if (most < 0 || privacy.reports()[r].findings.size() > privacy.reports()[most].findings.size())
+            most = r;
+    if (most >= 0)
+        privacy.table()->selectRow(most);
+    screenshotSettle(300);
+    ok &= saveScreenshot(&privacy, dir, QStringLiteral("privacy.png"));
+    privacy.close();
     return ok;
 }
 

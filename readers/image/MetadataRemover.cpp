@@ -17,6 +17,7 @@
 #include "model/Log.h"
 #include "model/NativePath.h"
 #include "model/Utilities.h"
+#include "privacy/PrivacyRemoval.h"
 #include "taglink/Taglink.h"
 
 namespace perspix {
@@ -138,6 +139,17 @@ MetadataRemovalOutcome MetadataRemover::processRecord(const FileRecord& record,
     const QString parent = QFileInfo(*target).absolutePath();
     if (const auto error = makeFolder(parent)) {
         logLine(QStringLiteral("Failed to create subdirectory %1 : %2").arg(parent, *error));
+        return outcome;
+    }
+
+    if (m_privacyStrip != privacy::Strip::None) {
+        const privacy::CopyResult result = privacy::writeCopy(record, *target, m_privacyStrip);
+        if (result != privacy::CopyResult::Failed) {
+            outcome.kind = result == privacy::CopyResult::Stripped
+                               ? MetadataRemovalOutcome::Kind::Stripped
+                               : MetadataRemovalOutcome::Kind::Copied;
+            outcome.copyPath = *target;
+        }
         return outcome;
     }
 

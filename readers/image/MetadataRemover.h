@@ -12,6 +12,7 @@
 
 #include "model/BackgroundRun.h"
 #include "model/FileRecord.h"
+#include "privacy/PrivacyReport.h"
 #include "readers/image/oEXIV2.h"
 
 namespace perspix {
@@ -60,6 +61,9 @@ public:
     void setMetadataParts(const QVariantMap& parts);
     void setMetadata(const oEXIV2Metadata& parts) { m_metadata = parts; }
     const oEXIV2Metadata& metadata() const { return m_metadata; }
+    // Instead of the parts: copies without the privacy report's findings at this level.
+    void setPrivacyStrip(privacy::Strip strip) { m_privacyStrip = strip; }
+    privacy::Strip privacyStrip() const { return m_privacyStrip; }
     void setDelegate(MetadataRemoverDelegate* delegate) { m_delegate = delegate; }
 
     // Called on the run's thread before and after each record.
@@ -97,6 +101,7 @@ private:
 
     FileRecordList m_data;
     oEXIV2Metadata m_metadata;
+    privacy::Strip m_privacyStrip = privacy::Strip::None;
     MetadataRemoverDelegate* m_delegate = nullptr;
     BackgroundRun m_run;
 };

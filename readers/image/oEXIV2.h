@@ -156,6 +156,12 @@ public:
     // erased. False (and a logged line) when the library does not recognise the file or
     // fails on it; a file the library failed to write may be partly written.
     static bool removeMetadata(const oEXIV2Metadata& parts, const QString& path);
+    // Erases the named keys from the file in place: every Exif and IPTC datum under one of
+    // the keys, every XMP property under one of them or inside it, and with `thumbnail`
+    // the Exif thumbnail. False (and a logged line) when the library fails on the file.
+    static bool removeKeys(const QString& path, const QStringList& exifKeys,
+                           const QStringList& iptcKeys, const QStringList& xmpKeys,
+                           bool thumbnail);
 
     // Diagnostic reports for the copy commands; nothing for a file the library does not
     // recognise.
