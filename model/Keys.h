@@ -34,6 +34,8 @@ inline const QString kOptDisplayOtherTracksInGeneral = QStringLiteral("displayOt
 inline const QString kOptComputeFileHashes = QStringLiteral("computeFileHashes");
 inline const QString kOptSkipExtAttributes = QStringLiteral("skipExtAttributes");
 inline const QString kOptVideoUtility = QStringLiteral("videoUtility");
+// For front ends that show no pictures: no image is decoded to make a cover.
+inline const QString kOptSkipCoverPictures = QStringLiteral("skipCoverPictures");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
 
 // General record.
