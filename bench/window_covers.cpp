@@ -68,6 +68,7 @@ int main(int argc, char** argv)
     const Filelist items =
         FilelistFiller::fillerWithPaths({QDir(QString::fromLocal8Bit(argv[1])).absolutePath()})
             .filelist();
+    Settings::registerDefaults();
     const Settings settings;
     const auto mode = quint32(settings.intValue(prefs::kMTMode));
     const QVariantMap withCovers = settings.analysisOptions();
