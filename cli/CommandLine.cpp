@@ -212,6 +212,9 @@ QStringList absolutePaths(const QStringList& paths)
 QVariantMap analysisOptions(const CliOptions& options, const Settings& settings)
 {
     QVariantMap result = settings.analysisOptions();
+    // No output of the command line shows a cover picture (attachments are copied from the
+    // files themselves), so no image is decoded to make one.
+    result.insert(keys::kOptSkipCoverPictures, true);
     if (options.exiftool)
         result.insert(keys::kOptVideoUtility, keys::kVideoUtilityExiftool);
     if (options.exiftoolTimeout > 0)

@@ -16,6 +16,12 @@ if(PERSPIX_SANITIZE)
     target_link_options(perspix_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+option(PERSPIX_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
+if(PERSPIX_SANITIZE_THREAD)
+    target_compile_options(perspix_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(perspix_options INTERFACE -fsanitize=thread)
+endif()
+
 # Rebuilds in a second checkout of the same sources (a worktree, a CI clone) reuse the
 # objects of the first when ccache is installed.
 find_program(PERSPIX_CCACHE ccache)

@@ -44,12 +44,12 @@ void addSection(const Section& section, PreparedData& prepared)
     QStringList exportKeys;
     ExtTreeList children;
     for (const FileFactEntry& entry : section.entries) {
-        parameters.insert(entry.key, ParameterRecord{entry.label(), entry.value(),
+        parameters.insert(entry.key, ParameterRecord{entry.label, entry.value,
                                                      entry.skipInComparison, entry.isPrivateInfo});
         if (!entry.skipInExport)
             exportKeys.append(entry.key);
         if (!entry.skipInExtended) {
-            auto item = ExtTreeItem::itemWithKey(entry.key, entry.label(), entry.value());
+            auto item = ExtTreeItem::itemWithKey(entry.key, entry.label, entry.value);
             item->setParamDictStore(entry);
             children.append(item);
         }
@@ -119,7 +119,7 @@ PreparedData PerspixData::prepareExiftoolData(const taglink::Taglink& taglink,
         }
         FileFactEntry entry =
             FileFactEntry::make(fromUtf8(key), fromUtf8(tag.label), fromUtf8(tag.value));
-        entry.dict.insert(QStringLiteral("ifd"), name);
+        entry.ifd = name;
         sections[*at].entries.append(std::move(entry));
     }
 

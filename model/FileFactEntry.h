@@ -4,17 +4,18 @@
 
 #include <QString>
 #include <QVariant>
-#include <QVariantMap>
-
-#include "model/Keys.h"
 
 namespace perspix {
 
 struct FileFactEntry
 {
     QString key;
-    // "label" and "value"; image entries also carry their reader's fields ("ifd", "group").
-    QVariantMap dict;
+    QString label;
+    QVariant value;
+    // The reader's own place of the entry: the IFD ("IFD0", "Makernote", ...) of an Exif
+    // entry or the ExifTool group, and the namespace prefix of an XMP entry.
+    QString ifd;
+    QString group;
     bool skipInExtended = false;
     bool skipInExport = false;
     bool skipInComparison = false;
@@ -24,12 +25,10 @@ struct FileFactEntry
     {
         FileFactEntry e;
         e.key = key;
-        e.dict.insert(keys::kLabel, label);
-        e.dict.insert(keys::kValue, value);
+        e.label = label;
+        e.value = value;
         return e;
     }
-    QString label() const { return dict.value(keys::kLabel).toString(); }
-    QVariant value() const { return dict.value(keys::kValue); }
 };
 
 } // namespace perspix

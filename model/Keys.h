@@ -37,6 +37,8 @@ inline const QString kOptSkipExtAttributes = QStringLiteral("skipExtAttributes")
 inline const QString kOptVideoUtility = QStringLiteral("videoUtility");
 // Seconds one ExifTool request may take before ExifTool is stopped and the file fails.
 inline const QString kOptExiftoolTimeout = QStringLiteral("exiftoolTimeout");
+// For front ends that show no pictures: no image is decoded to make a cover.
+inline const QString kOptSkipCoverPictures = QStringLiteral("skipCoverPictures");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
 
 // General record.

@@ -48,6 +48,7 @@ void PerspixData::setInitOptions(const QVariantMap* options)
     apply(keys::kOptDisplayOtherTracksInGeneral, otherTracksInGeneral);
     apply(keys::kOptComputeFileHashes, computeFileHashes);
     apply(keys::kOptSkipExtAttributes, skipExtAttributes);
+    apply(keys::kOptSkipCoverPictures, skipCoverPictures);
     const auto utility = options->constFind(keys::kOptVideoUtility);
     if (utility != options->constEnd() && utility->toString() == keys::kVideoUtilityExiftool)
         useExiftoolForVideo = true;

@@ -105,6 +105,7 @@ public:
     bool computeFileHashes = false;
     bool skipExtAttributes = false;
     bool useExiftoolForVideo = false;
+    bool skipCoverPictures = false;                      // no image is decoded to make a cover
     taglink::TaglinkStayOpenProcess* exiftool = nullptr; // not owned
 
     bool isImage() const { return m_isImage; }

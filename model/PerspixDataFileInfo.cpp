@@ -3,12 +3,14 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +44,21 @@ QString isoDate(const QDateTime& date)
     const int minutes = std::abs(offset) / 60;
     return text +
            QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+}
+
+// The type's description in the user's language. Qt reads it from the MIME database's files
+// at every call, which costs more than the rest of the file facts together; a run meets
+// few types.
+QString mimeComment(const QMimeType& type)
+{
+    static std::mutex lock;
+    static QHash<QString, QString> comments;
+    const QString key = type.name() + QLatin1Char('|') + QLocale().name();
+    std::lock_guard guard(lock);
+    const auto it = comments.constFind(key);
+    if (it != comments.constEnd())
+        return *it;
+    return *comments.insert(key, type.comment());
 }
 
 QDateTime dateOf(const struct statx_timestamp& t)
@@ -146,7 +163,7 @@ void PerspixData::getFileInfo(GeneralRecord& general) const
     const bool regular = S_ISREG(st.stx_mode);
     const QMimeType type = mimeTypeOf(nativePath, st.stx_mode);
     if (type.isValid()) {
-        general.insert(keys::kFileKind, type.comment());
+        general.insert(keys::kFileKind, mimeComment(type));
         general.insert(keys::kFileUTI, type.name());
     }
 
@@ -250,13 +267,13 @@ void PerspixData::addFileSection(const QList<FileFactEntry>& entries, PreparedDa
     QStringList exportKeys;
     ExtTreeList children;
     for (const FileFactEntry& entry : entries) {
-        ParameterRecord record{entry.label(), entry.value(), entry.skipInComparison,
+        ParameterRecord record{entry.label, entry.value, entry.skipInComparison,
                                entry.isPrivateInfo};
         parameters.insert(entry.key, record);
         if (!entry.skipInExport)
             exportKeys.append(entry.key);
         if (!entry.skipInExtended) {
-            auto item = ExtTreeItem::itemWithKey(entry.key, entry.label(), entry.value());
+            auto item = ExtTreeItem::itemWithKey(entry.key, entry.label, entry.value);
             item->setParamDictStore(entry);
             children.append(item);
         }

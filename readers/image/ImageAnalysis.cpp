@@ -21,8 +21,6 @@ const QString kIfdGps = QStringLiteral("GPSInfo");
 const QString kIfdMakernote = QStringLiteral("Makernote");
 const QString kSectionIptc = QStringLiteral("IPTC");
 const QString kSectionXmp = QStringLiteral("XMP");
-const QString kIfd = QStringLiteral("ifd");
-const QString kGroup = QStringLiteral("group");
 const QString kNotAValue = QStringLiteral("(0/0)");
 constexpr int kCoverEdge = 256;
 
@@ -68,14 +66,14 @@ QString displayNameOfSection(const QString& section)
 FileFactEntry exifFact(const QString& key, const ExifEntry& entry)
 {
     FileFactEntry fact = FileFactEntry::make(key, entry.label, entry.value);
-    fact.dict.insert(kIfd, entry.ifd);
+    fact.ifd = entry.ifd;
     return fact;
 }
 
 FileFactEntry xmpFact(const QString& key, const XmpEntry& entry)
 {
     FileFactEntry fact = FileFactEntry::make(key, entry.label, entry.value);
-    fact.dict.insert(kGroup, entry.group);
+    fact.group = entry.group;
     return fact;
 }
 
@@ -162,7 +160,7 @@ GeneralRecord PerspixData::prepareExiv2General(const oEXIV2& adapter) const
                            : size);
     }
 
-    if (record) {
+    if (record && !skipCoverPictures) {
         std::optional<QImage> cover;
         if (!record->thumb.isEmpty() && record->thumbHeight >= kCoverEdge + 1)
             cover = ImageUtilities::thumbnailedImageFromData(record->thumb, kCoverEdge,
@@ -173,9 +171,9 @@ GeneralRecord PerspixData::prepareExiv2General(const oEXIV2& adapter) const
             general.insert(keys::kCoverData, *cover);
         else if (!record->thumb.isEmpty())
             general.insert(keys::kCoverData, record->thumb);
-        if (record->thumbCount)
-            general.insert(keys::kThumbCount, *record->thumbCount);
     }
+    if (record && record->thumbCount)
+        general.insert(keys::kThumbCount, *record->thumbCount);
 
     dataFillImageGeneralStreams(adapter, general);
     return general;
@@ -425,7 +423,7 @@ std::optional<PreparedData> PerspixData::prepareExiv2Data(const oEXIV2& adapter,
                 if (parts.size() == 2 && parts.first() == QLatin1String("Flash")) {
                     QString label = entry.label;
                     label.replace(QStringLiteral("/exif:"), QStringLiteral(" "));
-                    fact.dict.insert(keys::kLabel, label);
+                    fact.label = label;
                 }
                 main.append(fact);
             }
@@ -470,8 +468,8 @@ void PerspixData::splitIfdItems(const QList<FileFactEntry>& entries, const QStri
     QStringList groups;
     QHash<QString, ExtTreeList> itemsByGroup;
     for (const FileFactEntry& entry : entries) {
-        const QString label = entry.label();
-        const QVariant value = entry.value();
+        const QString& label = entry.label;
+        const QVariant& value = entry.value;
         // The privacy flag travels too, so that exports without private information
         // leave out the file's folder and the like on this path as well.
         dataItems.insert(

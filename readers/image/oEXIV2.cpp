@@ -2,6 +2,9 @@
 // opening means "no object", a failure inside one step is logged and the other steps run.
 #include "readers/image/oEXIV2.h"
 
+#include <atomic>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <mutex>
 
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <exiv2/exiv2.hpp>
 #include <sstream>
 #include <string_view>
+#include <unistd.h>
 #include <unordered_map>
 
 #include "model/Log.h"
@@ -34,14 +38,64 @@ void lockXmpToolkit(void* data, bool lock)
     else
         mutex->unlock();
 }
+
+// Packets decoded through the guarded decode below, and whether set-up saw the library's
+// own reads go through it.
+std::atomic<unsigned long> g_guardedDecodes{0};
+std::atomic<bool> g_decodesGuarded{false};
+
+using DecodeFunction = int (*)(Exiv2::XmpData&, const std::string&);
+
+DecodeFunction libraryDecode()
+{
+    static const auto decode = reinterpret_cast<DecodeFunction>(
+        dlsym(RTLD_NEXT,
+#if _GLIBCXX_USE_CXX11_ABI
+              "_ZN5Exiv29XmpParser6decodeERNS_7XmpDataERKNSt7__cxx1112basic_stringIcSt11char_"
+              "traitsIcESaIcEEE"
+#else
+               "_ZN5Exiv29XmpParser6decodeERNS_7XmpDataERKSs"
+#endif
+              ));
+    return decode;
+}
+
 void readMetadataLocked(Exiv2::Image& image)
 {
-    // Reading decodes the XMP packet, and the toolkit is not reliable across threads
-    // even with its lock: packets were lost now and then under concurrent analyses.
+    if (g_decodesGuarded.load(std::memory_order_relaxed)) {
+        image.readMetadata();
+        return;
+    }
+    // Without the guarded decode every read takes the toolkit's lock, since any of them
+    // may decode a packet.
     std::lock_guard guard(g_xmpToolkitLock);
     image.readMetadata();
 }
 } // namespace
+
+} // namespace perspix
+
+// Exiv2 0.27 decodes XMP packets (inside every readMetadata) without the lock it was given
+// in XmpParser::initialize, and two decodes at once can fail with "Schema namespace URI
+// and prefix mismatch", which drops the whole packet. The library calls this function
+// through the dynamic linker, so this definition is the one it reaches: it takes the
+// toolkit's lock for packets only, and reads of files without XMP stay parallel.
+// setupLibrary checks that the library's reads come here and otherwise locks every read.
+int Exiv2::XmpParser::decode(Exiv2::XmpData& xmpData, const std::string& xmpPacket)
+{
+    const perspix::DecodeFunction decode = perspix::libraryDecode();
+    if (!decode) {
+        xmpData.clear();
+        return 2;
+    }
+    if (xmpPacket.empty())
+        return decode(xmpData, xmpPacket);
+    perspix::g_guardedDecodes.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard guard(perspix::g_xmpToolkitLock);
+    return decode(xmpData, xmpPacket);
+}
+
+namespace perspix {
 
 void oEXIV2::readMetadataGuarded(Exiv2::Image& image)
 {
@@ -131,6 +185,37 @@ bool isBmffLeftToOtherReaders(Exiv2::BasicIo& io)
     const std::string first(reinterpret_cast<const char*>(header + 4), 4);
     const std::string brand(reinterpret_cast<const char*>(header + 8), 4);
     return first != "JXL " && brand != "crx " && brand != "jxl ";
+}
+
+// Films and sound whose first bytes say so. Asked to open one, the library tries its image
+// types one after the other (some seventy seeks and reads) only to turn it away; these
+// signatures belong to none of its image types. The library knows TGA images by their name
+// alone, so such names are always left to it.
+bool isPlainlyNotAnImage(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".tga"), Qt::CaseInsensitive))
+        return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char header[12] = {};
+    const ssize_t got = ::read(fd, header, sizeof header);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(sizeof header))
+        return false;
+    const auto at = [&header](std::size_t offset, std::string_view text) {
+        return std::memcmp(header + offset, text.data(), text.size()) == 0;
+    };
+    static constexpr char asf[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11";
+    if (at(0, "\x1A\x45\xDF\xA3") || at(0, "ID3") || at(0, "fLaC") || at(0, "OggS") ||
+        at(0, std::string_view(asf, 8)))
+        return true;
+    if (at(0, "RIFF"))
+        return !at(8, "WEBP");
+    // The brands the library keeps (Canon CR3, JPEG XL) as in isBmffLeftToOtherReaders.
+    if (at(4, "ftyp"))
+        return !at(8, "crx ") && !at(8, "jxl ");
+    return false;
 }
 
 Exiv2::ExifData::const_iterator findExif(const Exiv2::ExifData& exif, const char* key)
@@ -227,6 +312,8 @@ QString exivMessage(const std::exception& e)
 
 std::unique_ptr<oEXIV2> oEXIV2::initWithFilename(const QString& path)
 {
+    if (isPlainlyNotAnImage(path))
+        return nullptr;
     try {
         std::unique_ptr<Exiv2::Image> image = openImage(path);
         // Films are turned away before their (possibly long) metadata is read. The MIME
@@ -794,6 +881,32 @@ void oEXIV2::initializeXmpParser()
         Exiv2::XmpProperties::registerNs("http://ns.apple.com/faceinfo/1.0/", "apple-fi");
     } catch (const Exiv2::AnyError& e) {
         logLine(QStringLiteral("exiv2 exception in registerNs: %1").arg(exivMessage(e)));
+    }
+    g_decodesGuarded.store(libraryReadsDecodeGuarded());
+}
+
+bool oEXIV2::libraryReadsDecodeGuarded()
+{
+    // A sidecar read from memory decodes its packet the way every image read does.
+    static const char packet[] =
+        "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>"
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+        "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+        "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+        "<dc:format>image/jpeg</dc:format></rdf:Description></rdf:RDF></x:xmpmeta>"
+        "<?xpacket end='w'?>";
+    const unsigned long before = g_guardedDecodes.load();
+    try {
+        std::unique_ptr<Exiv2::Image> image(
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(packet),
+                                      static_cast<long>(sizeof packet - 1))
+                .release());
+        if (!image)
+            return false;
+        image->readMetadata();
+        return g_guardedDecodes.load() != before && image->xmpData().count() == 1;
+    } catch (...) {
+        return false;
     }
 }
 

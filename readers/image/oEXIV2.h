@@ -120,6 +120,9 @@ public:
     // which are muted.
     static void setupLibrary();
     static void initializeXmpParser();
+    // True when the library's reads decode XMP packets one at a time through this adapter,
+    // so that reads run in parallel; otherwise every read is serialised.
+    static bool libraryReadsDecodeGuarded();
 
     static QString makernoteGroupName(const QString& group);
     static bool skipExifTag(const QString& tagName, const QString& ifd, const QString& fullKey);

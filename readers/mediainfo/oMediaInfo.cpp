@@ -61,13 +61,7 @@ std::mutex& reportOptionsLock()
 
 constexpr std::size_t kStreamKinds = 7;
 
-// The names, per stream kind, of the parameters the library lists for every stream of that
-// kind, in the library's order; set once at start by setupLibrary.
-std::array<QStringList, kStreamKinds>& fixedParameterNames()
-{
-    static std::array<QStringList, kStreamKinds> names;
-    return names;
-}
+using ParameterNames = std::array<QStringList, kStreamKinds>;
 
 // Names, labels and report flags of the fixed parameters never change during a run: they
 // are read once, by whichever thread first meets a stream of the kind.
@@ -213,6 +207,20 @@ ParameterHead oMediaInfo::readParameterHead(StreamKind kind, std::size_t stream,
     return head;
 }
 
+const ParameterNames& oMediaInfo::fixedParameterNames()
+{
+    // Read when the first stream is met rather than at start: the list costs as much as
+    // reading a few dozen images, and a run over images alone never needs it.
+    static const ParameterNames names = [] {
+        ParameterNames list;
+        const ParameterDictionary sections = dictionaryOfParameters(false);
+        for (std::size_t k = 0; k < kStreamKinds; ++k)
+            list[k] = sections.value(*streamKindToHumanString(int(k)));
+        return list;
+    }();
+    return names;
+}
+
 ParameterHead oMediaInfo::parameterHead(StreamKind kind, std::size_t stream, std::size_t parameter)
 {
     const auto k = static_cast<std::size_t>(kind);
@@ -332,12 +340,6 @@ void oMediaInfo::setupLibrary()
     std::setlocale(LC_CTYPE, "C.UTF-8");
     MediaInfo_Option(nullptr, L"Language", toWide(labelTranslationText()).c_str());
     MediaInfo_Option(nullptr, L"cover_data", L"base64");
-
-    // The library's list of parameters by kind, so that their names, labels and flags can be
-    // read once instead of for every file.
-    const ParameterDictionary sections = dictionaryOfParameters(false);
-    for (std::size_t k = 0; k < kStreamKinds; ++k)
-        fixedParameterNames()[k] = sections.value(*streamKindToHumanString(int(k)));
 }
 
 QString oMediaInfo::labelTranslationText()

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstddef>
 #include <optional>
 
@@ -101,6 +102,10 @@ private:
     ParameterHead readParameterHead(StreamKind kind, std::size_t stream, std::size_t parameter);
     // The library's own list, with or without the "/SI" forms the adapter answers.
     static ParameterDictionary dictionaryOfParameters(bool withPseudoParameters);
+    // The names, per stream kind, of the parameters the library lists for every stream of
+    // that kind, in the library's order, so that their names, labels and flags are read
+    // once instead of for every file.
+    static const std::array<QStringList, 7>& fixedParameterNames();
     QString sizeWithProportion(StreamKind kind, std::size_t stream, const QString& sizeName,
                                const QString& proportionName);
 

@@ -74,6 +74,7 @@ TEST(CommandLine, OptionsOverrideTheStoreAndOthersFollowIt)
     EXPECT_EQ(o.value(keys::kOptComputeFileHashes), true);
     EXPECT_EQ(o.value(keys::kOptSkipExtAttributes), false);
     EXPECT_EQ(o.value(keys::kOptUseSlowThumbProcessing), true);
+    EXPECT_EQ(o.value(keys::kOptSkipCoverPictures), true); // nothing shows a cover
 
     // Each option sets its analysis option whatever the store holds.
     for (const QString& key : {prefs::kVideoUtility, prefs::kUseSIUnits, prefs::kComputeFileHashes})

@@ -275,8 +275,7 @@ TEST_F(ExiftoolAnalysis, FilmGivesFormatDurationAndContainerAfterFile)
     EXPECT_EQ(fileType->name(), QStringLiteral("File Type"));
     EXPECT_EQ(fileType->stringValue(), QStringLiteral("MP4"));
     ASSERT_TRUE(fileType->paramDictStore());
-    EXPECT_EQ(fileType->paramDictStore()->dict.value(QStringLiteral("ifd")).toString(),
-              keys::kSectionContainer);
+    EXPECT_EQ(fileType->paramDictStore()->ifd, keys::kSectionContainer);
 
     // The same keys, in order, in the tree, the records and the export list.
     const ParameterMap& container = data->data()->value(keys::kSectionContainer).first();

@@ -79,7 +79,7 @@ const FileFactEntry* find(const QList<FileFactEntry>& entries, const QString& ke
 QVariant valueOf(const QList<FileFactEntry>& entries, const QString& key)
 {
     const FileFactEntry* e = find(entries, key);
-    return e ? e->value() : QVariant();
+    return e ? e->value : QVariant();
 }
 
 // Sets the process's time zone (a POSIX TZ rule) and user locale for one test.
@@ -146,7 +146,7 @@ TEST(FileInfo, EntriesOfAPlainFileAndTheirFlags)
         SCOPED_TRACE(x.key);
         const FileFactEntry* e = find(entries, QLatin1String(x.key));
         ASSERT_TRUE(e);
-        EXPECT_EQ(e->label(), QLatin1String(x.label));
+        EXPECT_EQ(e->label, QLatin1String(x.label));
         EXPECT_EQ(e->skipInExtended, x.skipInExtended);
         EXPECT_EQ(e->skipInExport, x.skipInExport);
         EXPECT_EQ(e->skipInComparison, x.skipInComparison);
@@ -261,7 +261,7 @@ TEST(FileInfo, AttributesBecomePrivateEntriesInOrder)
     EXPECT_EQ(keysOf(entries), kPlainFileKeys + withAttributes);
     EXPECT_EQ(valueOf(entries, "FileFinderComment"), "Holiday");
     ASSERT_TRUE(find(entries, "FileFinderComment"));
-    EXPECT_EQ(find(entries, "FileFinderComment")->label(), "Comment");
+    EXPECT_EQ(find(entries, "FileFinderComment")->label, "Comment");
     EXPECT_EQ(valueOf(entries, "FileTags"), "Red, Work");
     EXPECT_EQ(valueOf(entries, "FileFrom"), "https://a.example/x.mp4,\nhttps://a.example/");
     EXPECT_EQ(valueOf(entries, "FileAuthors"), "Ann");

@@ -142,19 +142,20 @@ TEST(PerspixData, OptionsApplyOnlyTheKeysPresent)
     EXPECT_TRUE(defaults.useSIUnits);
     EXPECT_FALSE(defaults.useSlowThumbProcessing || defaults.otherTracksInGeneral ||
                  defaults.computeFileHashes || defaults.skipExtAttributes ||
-                 defaults.useExiftoolForVideo);
+                 defaults.useExiftoolForVideo || defaults.skipCoverPictures);
 
     const QVariantMap all{{keys::kOptUseSIUnits, false},
                           {keys::kOptUseSlowThumbProcessing, true},
                           {keys::kOptDisplayOtherTracksInGeneral, true},
                           {keys::kOptComputeFileHashes, true},
                           {keys::kOptSkipExtAttributes, true},
+                          {keys::kOptSkipCoverPictures, true},
                           {keys::kOptVideoUtility, keys::kVideoUtilityExiftool}};
     PerspixData set(QStringLiteral("/x.mp4"));
     set.setInitOptions(&all);
     EXPECT_FALSE(set.useSIUnits);
     EXPECT_TRUE(set.useSlowThumbProcessing && set.otherTracksInGeneral && set.computeFileHashes &&
-                set.skipExtAttributes && set.useExiftoolForVideo);
+                set.skipExtAttributes && set.useExiftoolForVideo && set.skipCoverPictures);
 
     // Absent keys leave what was set; any utility but ExifTool leaves the choice alone.
     const QVariantMap some{{keys::kOptVideoUtility, QStringLiteral("mediainfo")},
