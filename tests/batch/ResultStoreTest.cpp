@@ -27,7 +27,7 @@ QVariantMap analysisOptions()
             {keys::kOptDisplayOtherTracksInGeneral, true},
             {keys::kOptComputeFileHashes, true},
             {keys::kOptSkipExtAttributes, false},
-            {keys::kOptVideoUtility, keys::kVideoUtilityMediainfo}};
+            {keys::kOptVideoUtility, QStringLiteral("mediainfo")}};
 }
 
 QStringList sampleFiles()

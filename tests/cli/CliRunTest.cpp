@@ -84,11 +84,11 @@ TEST(CliRun, ExportsAreWrittenInListOrderAsResultsArrive)
 {
     const QStringList paths{dataPath("audio/song.mp3"), dataPath("media/multi.mkv"),
                             dataPath("audio/song.m4a")};
-    QList<PerspixDataPtr> results;
+    QHash<QString, PerspixDataPtr> results;
     for (const QString& path : paths) {
         LogCapture quiet;
-        results.append(PerspixData::dataAboutFile(path, {}));
-        ASSERT_TRUE(results.last()) << path.toStdString();
+        results.insert(path, PerspixData::dataAboutFile(path, {}));
+        ASSERT_TRUE(results[path]) << path.toStdString();
     }
     for (const QString format : {"txt", "csv", "xml", "html", "json", "jsonl"}) {
         SCOPED_TRACE(format.toStdString());
@@ -105,7 +105,8 @@ TEST(CliRun, ExportsAreWrittenInListOrderAsResultsArrive)
         ASSERT_FALSE(run.start().has_value());
         ASSERT_EQ(run.items().size(), 3);
         const auto answer = [&](int i) {
-            run.dataCacherNewObjectReady({paths[i], run.items()[i], results[i], kStatusAnalysed});
+            const QString path = run.items()[i]->filename();
+            run.dataCacherNewObjectReady({path, run.items()[i], results[path], kStatusAnalysed});
         };
         answer(2);
         answer(1);
@@ -116,7 +117,8 @@ TEST(CliRun, ExportsAreWrittenInListOrderAsResultsArrive)
 
         FileRecordList records;
         for (int i = 0; i < 3; ++i)
-            records.append({paths[i], run.items()[i]->prefixedPath(), results[i]});
+            records.append({run.items()[i]->filename(), run.items()[i]->prefixedPath(),
+                            results[run.items()[i]->filename()]});
         const ExportFormat* exportFormat = ExportFormat::formatWithIdentifier(format);
         const ExportSettings settings{false, PerspixExporter().generatedBy()};
         const auto whole = exportFormat->prepare(records, settings);
