@@ -5,8 +5,11 @@
 
 #include <QCborArray>
 #include <QCborMap>
+#include <QColorSpace>
 #include <QDataStream>
 #include <QIODevice>
+#include <QImage>
+#include <cstring>
 
 #include "model/Keys.h"
 #include "model/PropertyList.h"
@@ -31,6 +34,7 @@ enum Code : int {
     kPlistDict,
     kNull,
     kStream, // any other built-in type through QDataStream
+    kImage,
 };
 
 constexpr int kFormat = 1;
@@ -173,6 +177,63 @@ QCborArray tagged(Code code, const QCborValue& payload)
     return QCborArray{int(code), payload};
 }
 
+// A picture as its pixels, compressed: exact, and without an image codec (whose warnings
+// about colour profiles would reach the user) on the way in or out.
+QCborArray encodeImage(const QImage& image)
+{
+    QByteArray pixels;
+    const qsizetype lineBytes = image.bytesPerLine();
+    pixels.reserve(lineBytes * image.height());
+    for (int y = 0; y < image.height(); ++y)
+        pixels.append(reinterpret_cast<const char*>(image.constScanLine(y)), lineBytes);
+    QCborArray colors;
+    for (QRgb rgb : image.colorTable())
+        colors.append(qint64(rgb));
+    return QCborArray{int(kImage),
+                      int(image.format()),
+                      image.width(),
+                      image.height(),
+                      qCompress(pixels, 1),
+                      colors,
+                      image.dotsPerMeterX(),
+                      image.dotsPerMeterY(),
+                      image.devicePixelRatio(),
+                      image.colorSpace().isValid() ? image.colorSpace().iccProfile()
+                                                   : QByteArray()};
+}
+
+std::optional<QImage> decodeImage(const QCborArray& array)
+{
+    if (array.size() != 10)
+        return std::nullopt;
+    const auto format = QImage::Format(array[1].toInteger());
+    const auto width = int(array[2].toInteger());
+    const auto height = int(array[3].toInteger());
+    QImage image;
+    if (width > 0 && height > 0) {
+        image = QImage(width, height, format);
+        if (image.isNull())
+            return std::nullopt;
+    }
+    const QByteArray pixels = qUncompress(array[4].toByteArray());
+    const qsizetype lineBytes = image.bytesPerLine();
+    if (pixels.size() != lineBytes * image.height())
+        return std::nullopt;
+    for (int y = 0; y < image.height(); ++y)
+        memcpy(image.scanLine(y), pixels.constData() + y * lineBytes, size_t(lineBytes));
+    QList<QRgb> colors;
+    for (const QCborValue& rgb : array[5].toArray())
+        colors.append(QRgb(rgb.toInteger()));
+    if (!colors.isEmpty())
+        image.setColorTable(colors);
+    image.setDotsPerMeterX(int(array[6].toInteger()));
+    image.setDotsPerMeterY(int(array[7].toInteger()));
+    image.setDevicePixelRatio(array[8].toDouble());
+    if (!array[9].toByteArray().isEmpty())
+        image.setColorSpace(QColorSpace::fromIccProfile(array[9].toByteArray()));
+    return image;
+}
+
 } // namespace
 
 std::optional<QCborValue> ResultCoding::encodeVariant(const QVariant& value)
@@ -248,6 +309,8 @@ std::optional<QCborValue> ResultCoding::encodeVariant(const QVariant& value)
         }
         return tagged(kPlistDict, pairs);
     }
+    if (type == QMetaType::QImage)
+        return encodeImage(value.value<QImage>());
     if (type >= QMetaType::User)
         return std::nullopt; // a type of ours without a form here
     QByteArray bytes;
@@ -340,6 +403,10 @@ std::optional<QVariant> ResultCoding::decodeVariant(const QCborValue& value)
         }
         return QVariant::fromValue(dict);
     }
+    case kImage: {
+        const auto image = decodeImage(array);
+        return image ? std::optional<QVariant>(QVariant(*image)) : std::nullopt;
+    }
     case kStream: {
         QByteArray bytes = payload.toByteArray();
         QDataStream stream(&bytes, QIODevice::ReadOnly);
@@ -390,14 +457,17 @@ std::optional<ResultCoding::Coded> ResultCoding::encode(const PerspixData& data)
             QCborArray list;
             for (const ParameterMap& stream : it.value()) {
                 QCborArray parameters;
-                for (auto p = stream.cbegin(); p != stream.cend(); ++p) {
-                    const auto value = encodeVariant(p->value);
+                // In key order: the same result always gives the same bytes.
+                QStringList keysOfStream = stream.keys();
+                keysOfStream.sort();
+                for (const QString& key : keysOfStream) {
+                    const ParameterRecord& p = stream[key];
+                    const auto value = encodeVariant(p.value);
                     if (!value)
                         return std::nullopt;
-                    parameters.append(p.key());
-                    parameters.append(
-                        QCborArray{p->name, *value,
-                                   (p->skipInComparison ? 1 : 0) | (p->isPrivateInfo ? 2 : 0)});
+                    parameters.append(key);
+                    parameters.append(QCborArray{
+                        p.name, *value, (p.skipInComparison ? 1 : 0) | (p.isPrivateInfo ? 2 : 0)});
                 }
                 list.append(parameters);
             }
@@ -419,7 +489,12 @@ std::optional<ResultCoding::Coded> ResultCoding::encode(const PerspixData& data)
     return coded;
 }
 
-PerspixDataPtr ResultCoding::decode(const QByteArray& value, const QByteArray& cover)
+std::optional<QVariant> ResultCoding::decodeCover(const QByteArray& cover)
+{
+    return decodeVariant(QCborValue::fromCbor(cover));
+}
+
+PerspixDataPtr ResultCoding::decode(const QByteArray& value, const std::optional<QVariant>& cover)
 {
     QCborParserError error;
     const QCborValue parsed = QCborValue::fromCbor(value, &error);
@@ -443,12 +518,8 @@ PerspixDataPtr ResultCoding::decode(const QByteArray& value, const QByteArray& c
         result->general.values = *values;
         result->general.streams = *streams;
         result->extended = *extended;
-        if (!cover.isEmpty()) {
-            const auto coverValue = decodeVariant(QCborValue::fromCbor(cover));
-            if (!coverValue)
-                return nullptr;
-            result->general.values.insert(keys::kCoverData, *coverValue);
-        }
+        if (cover)
+            result->general.values.insert(keys::kCoverData, *cover);
         const QCborArray sections = r[3].toArray();
         for (qsizetype i = 0; i + 1 < sections.size(); i += 2) {
             QList<ParameterMap> list;

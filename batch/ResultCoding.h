@@ -24,8 +24,10 @@ public:
 
     // Nothing when a value cannot be coded (a type of no known form).
     static std::optional<Coded> encode(const PerspixData& data);
-    // Nothing when the bytes are not a coded result.
-    static PerspixDataPtr decode(const QByteArray& value, const QByteArray& cover);
+    // Nothing when the bytes are not a coded result. `cover` is the decoded cover, when
+    // the file has one.
+    static PerspixDataPtr decode(const QByteArray& value, const std::optional<QVariant>& cover);
+    static std::optional<QVariant> decodeCover(const QByteArray& cover);
 
     static std::optional<QCborValue> encodeVariant(const QVariant& value);
     static std::optional<QVariant> decodeVariant(const QCborValue& value);

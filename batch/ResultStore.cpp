@@ -33,6 +33,7 @@ constexpr qsizetype kBatch = 64;
 constexpr qint64 kBatchMs = 1000;
 constexpr int kPruneSlice = 500;
 constexpr qint64 kEvictEvery = 2000;
+constexpr qsizetype kCoversKept = 64;
 
 QString sqliteMessage(int code)
 {
@@ -397,14 +398,27 @@ PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options
         cover = s.text(6);
         m_used.emplace_back(key, optionText);
     }
-    QByteArray coverBytes;
+    std::optional<QVariant> coverValue;
     if (!cover.isEmpty()) {
-        QFile file(coverPath(cover));
-        if (!file.open(QIODevice::ReadOnly))
-            return nullptr;
-        coverBytes = file.readAll();
+        {
+            std::lock_guard guard(m_lock);
+            if (const auto it = m_covers.constFind(cover); it != m_covers.constEnd())
+                coverValue = *it;
+        }
+        if (!coverValue) {
+            QFile file(coverPath(cover));
+            if (!file.open(QIODevice::ReadOnly))
+                return nullptr;
+            coverValue = ResultCoding::decodeCover(file.readAll());
+            if (!coverValue)
+                return nullptr;
+            std::lock_guard guard(m_lock);
+            if (m_covers.size() >= kCoversKept)
+                m_covers.clear();
+            m_covers.insert(cover, *coverValue);
+        }
     }
-    PerspixDataPtr data = ResultCoding::decode(value, coverBytes);
+    PerspixDataPtr data = ResultCoding::decode(value, coverValue);
     if (!data || data->filename != path)
         return nullptr;
     return data;

@@ -105,6 +105,9 @@ private:
     std::vector<std::pair<QByteArray, QString>> m_used; // hits whose use time moves
     qint64 m_lastWrite = 0;
     qint64 m_writtenSinceEviction = 0;
+    // Covers decoded lately, by name: hard links and copies share one, and decoding a
+    // picture costs more than the rest of a result.
+    QHash<QString, QVariant> m_covers;
 };
 
 } // namespace perspix
