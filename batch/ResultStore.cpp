@@ -34,6 +34,11 @@ constexpr qint64 kBatchMs = 1000;
 constexpr int kPruneSlice = 500;
 constexpr qint64 kEvictEvery = 2000;
 constexpr qsizetype kCoversKept = 64;
+// Times of use are kept to the hour: a result read again within the hour is not written.
+constexpr qint64 kUseGranularitySeconds = 3600;
+constexpr const char* kDropOrphanUsage =
+    "DELETE FROM usage WHERE NOT EXISTS (SELECT 1 FROM results r"
+    " WHERE r.path = usage.path AND r.options = usage.options)";
 
 QString sqliteMessage(int code)
 {
@@ -47,11 +52,14 @@ public:
     Statement(sqlite3* db, const char* sql)
     {
         m_code = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
+        m_prepared = m_code == SQLITE_OK;
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    bool ok() const { return m_code == SQLITE_OK; }
+    // Prepared: usable, whatever its last step gave.
+    bool ok() const { return m_prepared; }
+    // The result of the preparation or of the last step.
     int code() const { return m_code; }
     sqlite3_stmt* get() const { return m_stmt; }
     void bind(int i, const QByteArray& bytes)
@@ -84,6 +92,7 @@ public:
 private:
     sqlite3_stmt* m_stmt = nullptr;
     int m_code = SQLITE_OK;
+    bool m_prepared = false;
 };
 
 bool isCorrupt(int code)
@@ -262,7 +271,7 @@ bool ResultStore::prepareSchema(QString* reason, int* code)
     {
         Statement s(m_db, "PRAGMA user_version");
         if (!s.ok() || s.step() != SQLITE_ROW)
-            return failed(s.code());
+            return failed(sqlite3_extended_errcode(m_db));
         version = s.integer(0);
     }
     if (version > kStoreVersion) {
@@ -276,7 +285,7 @@ bool ResultStore::prepareSchema(QString* reason, int* code)
         Statement count(m_db, "PRAGMA page_count");
         Statement size(m_db, "PRAGMA page_size");
         if (!count.ok() || count.step() != SQLITE_ROW || !size.ok() || size.step() != SQLITE_ROW)
-            return failed(count.ok() ? count.code() : size.code());
+            return failed(sqlite3_extended_errcode(m_db));
         const QFileInfo wal(m_databasePath + QStringLiteral("-wal"));
         if ((!wal.exists() || wal.size() == 0) &&
             QFileInfo(m_databasePath).size() < count.integer(0) * size.integer(0)) {
@@ -292,8 +301,12 @@ bool ResultStore::prepareSchema(QString* reason, int* code)
                   "CREATE TABLE results(path BLOB NOT NULL, options TEXT NOT NULL,"
                   " size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, device INTEGER,"
                   " value BLOB NOT NULL, cover TEXT NOT NULL, bytes INTEGER NOT NULL,"
+                  " PRIMARY KEY(path, options));"
+                  // Apart from the results: a new time of use rewrites a small row only.
+                  "DROP TABLE IF EXISTS usage;"
+                  "CREATE TABLE usage(path BLOB NOT NULL, options TEXT NOT NULL,"
                   " used INTEGER NOT NULL, PRIMARY KEY(path, options));"
-                  "CREATE INDEX results_used ON results(used);"
+                  "CREATE INDEX usage_used ON usage(used);"
                   "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value);"
                   "PRAGMA user_version=1",
                   &c)) {
@@ -306,7 +319,7 @@ bool ResultStore::prepareSchema(QString* reason, int* code)
     // Reads the schema: a file of random bytes or a broken first page fails here.
     Statement probe(m_db, "SELECT count(*) FROM meta");
     if (!probe.ok() || probe.step() != SQLITE_ROW)
-        return failed(probe.ok() ? probe.code() : sqlite3_extended_errcode(m_db));
+        return failed(sqlite3_extended_errcode(m_db));
     return true;
 }
 
@@ -376,8 +389,9 @@ PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options
         std::lock_guard guard(m_lock);
         if (!m_on)
             return nullptr;
-        Statement s(m_db, "SELECT size, mtime, ctime, inode, device, value, cover FROM results"
-                          " WHERE path = ?1 AND options = ?2");
+        Statement s(m_db, "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value, r.cover,"
+                          " u.used FROM results r LEFT JOIN usage u USING(path, options)"
+                          " WHERE r.path = ?1 AND r.options = ?2");
         if (!s.ok()) {
             fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
             return nullptr;
@@ -396,7 +410,8 @@ PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options
             return nullptr;
         value = s.blob(5);
         cover = s.text(6);
-        m_used.emplace_back(key, optionText);
+        if (QDateTime::currentSecsSinceEpoch() - s.integer(7) > kUseGranularitySeconds)
+            m_used.emplace_back(key, optionText);
     }
     std::optional<QVariant> coverValue;
     if (!cover.isEmpty()) {
@@ -491,9 +506,9 @@ void ResultStore::writePending(bool finalFlush)
     Statement oldCover(m_db, "SELECT cover FROM results WHERE path = ?1 AND options = ?2");
     Statement drop(m_db, "DELETE FROM results WHERE path = ?1 AND options = ?2");
     Statement insert(m_db, "INSERT OR REPLACE INTO results(path, options, size, mtime, ctime,"
-                           " inode, device, value, cover, bytes, used)"
-                           " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-    Statement touch(m_db, "UPDATE results SET used = ?3 WHERE path = ?1 AND options = ?2");
+                           " inode, device, value, cover, bytes)"
+                           " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    Statement touch(m_db, "INSERT OR REPLACE INTO usage(path, options, used) VALUES(?1, ?2, ?3)");
     if (!oldCover.ok() || !drop.ok() || !insert.ok() || !touch.ok())
         return abort(sqlite3_extended_errcode(m_db));
     QStringList replacedCovers;
@@ -539,8 +554,13 @@ void ResultStore::writePending(bool finalFlush)
         insert.bind(8, p.value);
         insert.bind(9, coverName);
         insert.bind(10, qint64(p.value.size() + p.cover.size()));
-        insert.bind(11, now);
         if (insert.step() != SQLITE_DONE)
+            return abort(sqlite3_extended_errcode(m_db));
+        sqlite3_reset(touch.get());
+        touch.bind(1, p.path);
+        touch.bind(2, p.options);
+        touch.bind(3, now);
+        if (touch.step() != SQLITE_DONE)
             return abort(sqlite3_extended_errcode(m_db));
         replacedCovers.removeAll(coverName);
     }
@@ -597,7 +617,8 @@ void ResultStore::evictIfNeeded()
     QStringList covers;
     QList<qint64> rows;
     {
-        Statement s(m_db, "SELECT rowid, bytes, cover FROM results ORDER BY used, rowid");
+        Statement s(m_db, "SELECT r.rowid, r.bytes, r.cover FROM results r"
+                          " LEFT JOIN usage u USING(path, options) ORDER BY u.used, r.rowid");
         while (total > goal && s.ok() && s.step() == SQLITE_ROW) {
             rows.append(s.integer(0));
             total -= s.integer(1);
@@ -614,6 +635,7 @@ void ResultStore::evictIfNeeded()
                 break;
         }
     }
+    exec(kDropOrphanUsage);
     if (!exec("COMMIT", &code)) {
         exec("ROLLBACK");
         return fault(code, QStringLiteral("evicting"));
@@ -669,6 +691,8 @@ void ResultStore::pruneSome()
         cursor.bind(1, seen < kPruneSlice ? qint64(0) : last);
         cursor.step();
     }
+    if (!gone.isEmpty())
+        exec(kDropOrphanUsage);
     if (!exec("COMMIT", &code)) {
         exec("ROLLBACK");
         return fault(code, QStringLiteral("pruning"));

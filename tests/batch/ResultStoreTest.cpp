@@ -218,3 +218,26 @@ TEST(ResultStore, UnusableDatabasesAreMovedAsideOrTheStoreIsOff)
         EXPECT_EQ(QDir(dir.path()).entryList({"*.broken-*"}).size(), 1);
     }
 }
+
+// Beyond its size limit the store drops the least recently used results.
+TEST(ResultStore, SizeLimitDropsTheLeastRecentlyUsed)
+{
+    TempDir dir;
+    const QString sample = dataPath("audio/song.mp3");
+    const PerspixDataPtr data = PerspixData::dataAboutFile(sample, {});
+    ASSERT_TRUE(data);
+    const auto facts = *ResultStore::factsOf(sample);
+    const auto optionsNumbered = [](int i) { return QVariantMap{{QStringLiteral("n"), i}}; };
+    const auto coded = ResultCoding::encode(*data);
+    const qint64 oneEntry = coded->value.size() + coded->cover.size();
+    {
+        ResultStore store(dir.path(), oneEntry * 5);
+        for (int i = 0; i < 10; ++i)
+            store.put(sample, optionsNumbered(i), facts, *data);
+    }
+    ResultStore store(dir.path());
+    EXPECT_LE(store.entryCount(), 5);
+    EXPECT_GE(store.entryCount(), 3);
+    EXPECT_FALSE(store.find(sample, optionsNumbered(0), facts));
+    EXPECT_TRUE(store.find(sample, optionsNumbered(9), facts));
+}
