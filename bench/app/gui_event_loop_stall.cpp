@@ -105,11 +105,13 @@ int main(int argc, char** argv)
 
     qint64 listed = 0;
     qint64 finished = 0;
+    long residentBefore = 0;
     QTimer::singleShot(50, [&] {
         clock.start();
         last = 0;
         ticker.start();
         // The drop: a folder handed to the window.
+        residentBefore = residentKb();
         QElapsedTimer listing;
         listing.start();
         window->myView()->processFiles({QUrl::fromLocalFile(corpus.path())});
@@ -138,9 +140,13 @@ int main(int argc, char** argv)
                 static_cast<long long>(longest), double(longestAt) / 1000.0,
                 static_cast<long long>(kTargetMs), longest < kTargetMs ? "met" : "missed");
     std::printf("list rearranged                %d times for %d results\n", rearranges, count);
-    std::printf("resident memory                %.1f MB, %.1f KB per file (target <= 40 KB: %s)\n",
+    // Per file: the whole resident memory over the files (the target), and what the list
+    // added to the window's memory (which a small N shows better).
+    std::printf("resident memory                %.1f MB, %.1f KB per file (target <= 40 KB: %s); "
+                "the list added %.1f KB per file\n",
                 double(resident) / 1024.0, double(resident) / count,
-                double(resident) / count <= 40.0 ? "met" : "missed");
+                double(resident) / count <= 40.0 ? "met" : "missed",
+                double(resident - residentBefore) / count);
     std::fflush(stdout);
     // Qt's quit closes (and so deletes) the window already.
     if (guard)
