@@ -161,6 +161,13 @@ QWidget* PreferencesWindow::buildAnalysisPane()
                                         pane));
     form->addRow(QString(),
                  boolControl(prefs::kComputeFileHashes, tr("Compute MD5 and SHA-1 digests"), pane));
+    form->addRow(QString(), boolControl(prefs::kUseResultStore,
+                                        tr("Keep results, so that unchanged files are not "
+                                           "analysed again"),
+                                        pane));
+    QSpinBox* limit = intControl(prefs::kResultStoreSizeLimitMB, 16, 1024 * 1024, pane);
+    limit->setSuffix(tr(" MiB"));
+    form->addRow(tr("Kept results, at most:"), limit);
     auto* note = new QLabel(tr("Changes apply to files opened from now on."), pane);
     note->setEnabled(false);
     form->addRow(QString(), note);

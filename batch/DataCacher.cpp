@@ -9,8 +9,8 @@
 #include <mutex>
 #include <pthread.h>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "model/Keys.h"
@@ -69,6 +69,7 @@ struct DataCacher::State
     OptionsProvider optionsProvider;
     ExiftoolFactory exiftoolFactory;
     Analyser analyser;
+    std::shared_ptr<ResultStore> store;
 
     void post(const CacherResult& result);
     ClaimResult claim(const Worker* worker, const QString& path, bool checkInCache);
@@ -201,6 +202,12 @@ void DataCacher::setAnalyser(Analyser analyser)
 {
     std::lock_guard guard(m_state->safeLock);
     m_state->analyser = std::move(analyser);
+}
+
+void DataCacher::setResultStore(std::shared_ptr<ResultStore> store)
+{
+    std::lock_guard guard(m_state->safeLock);
+    m_state->store = std::move(store);
 }
 
 int DataCacher::numberOfWorkers(quint32 mode, qsizetype entries, int cores)
@@ -434,11 +441,13 @@ void DataCacher::runWorker(State& state, Worker& worker)
     OptionsProvider provider;
     ExiftoolFactory factory;
     Analyser analyser;
+    std::shared_ptr<ResultStore> store;
     {
         std::lock_guard guard(state.safeLock);
         provider = state.optionsProvider;
         factory = state.exiftoolFactory ? state.exiftoolFactory : defaultExiftoolFactory();
         analyser = state.analyser;
+        store = state.store;
     }
     const QVariantMap options = provider ? provider() : Settings().analysisOptions();
     ExiftoolProcessPtr exiftool;
@@ -482,13 +491,23 @@ void DataCacher::runWorker(State& state, Worker& worker)
             continue;
 
         PerspixDataPtr data;
-        try {
-            data = analyser ? analyser(path, options, exiftool.get())
-                            : PerspixData::dataAboutFile(path, options, exiftool.get());
-        } catch (const std::exception& e) {
-            logLine(QStringLiteral("Analysis of %1 failed: %2")
-                        .arg(path, QString::fromLocal8Bit(e.what())));
-            data.reset();
+        // The facts are read before the analysis: a result is kept only under facts that
+        // still hold once it is made.
+        const std::optional<ResultStore::FileFacts> facts =
+            store ? ResultStore::factsOf(path) : std::nullopt;
+        if (facts)
+            data = store->find(path, options, *facts);
+        if (!data) {
+            try {
+                data = analyser ? analyser(path, options, exiftool.get())
+                                : PerspixData::dataAboutFile(path, options, exiftool.get());
+            } catch (const std::exception& e) {
+                logLine(QStringLiteral("Analysis of %1 failed: %2")
+                            .arg(path, QString::fromLocal8Bit(e.what())));
+                data.reset();
+            }
+            if (data && facts)
+                store->put(path, options, *facts, *data);
         }
 
         // Marking the file processed, caching the result and answering the entries that
@@ -519,6 +538,8 @@ void DataCacher::runWorker(State& state, Worker& worker)
     if (exiftool)
         exiftool->setStopFlag(nullptr);
     exiftool.reset();
+    if (store)
+        store->flush();
 }
 
 ExiftoolFactory defaultExiftoolFactory()

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "batch/ResultStore.h"
 #include "filelist/FilelistItem.h"
 #include "model/PerspixData.h"
 
@@ -93,6 +94,8 @@ public:
     void setOptionsProvider(OptionsProvider provider);
     void setExiftoolFactory(ExiftoolFactory factory);
     void setAnalyser(Analyser analyser);
+    // Results are looked up in and kept in this store (none by default).
+    void setResultStore(std::shared_ptr<ResultStore> store);
 
     // Queues the items and starts workers when none is running.
     void processFiles(const Filelist& items);

@@ -9,6 +9,7 @@
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/NativePath.h"
+#include "model/Settings.h"
 
 namespace perspix::cli {
 
@@ -69,6 +70,13 @@ void CliRun::printMessages(const QStringList& messages)
 int CliRun::exportRecords()
 {
     m_out.flush();
+    if (m_stream) {
+        const bool ok = m_stream->finish();
+        if (m_streamBuffer)
+            m_out << QString::fromUtf8(m_streamBuffer->data());
+        printMessages(m_stream->messages());
+        return ok ? kExitOk : kExitFailedFiles;
+    }
     QStringList messages;
     CommandLineExport::Status status;
     if (QIODevice* device = m_out.device()) {
@@ -83,7 +91,26 @@ int CliRun::exportRecords()
     return status == CommandLineExport::Ok ? kExitOk : kExitFailedFiles;
 }
 
-int CliRun::exec()
+// The export is opened before any file is analysed: a target that cannot be written
+// ends the run before the work is spent.
+bool CliRun::openExport()
+{
+    QIODevice* device = m_out.device();
+    if (!device) {
+        m_streamBuffer = std::make_unique<QBuffer>();
+        m_streamBuffer->open(QIODevice::WriteOnly);
+        device = m_streamBuffer.get();
+    }
+    m_stream = CommandLineExport::openStream(exportRequest(m_options), device);
+    if (m_stream && m_stream->failed()) {
+        printMessages(m_stream->messages());
+        m_stream.reset();
+        return false;
+    }
+    return true;
+}
+
+std::optional<int> CliRun::start()
 {
     const std::optional<QStringList> paths = listedPaths();
     if (!paths)
@@ -91,17 +118,39 @@ int CliRun::exec()
     m_items = FilelistFiller::fillerWithPaths(*paths).filelist();
     for (const FilelistItemPtr& item : m_items)
         ++m_paths[item->filename()].entries;
-    const int projectStatus = saveProjectIfAsked();
+    m_projectStatus = saveProjectIfAsked();
     if (!m_options.saveProject.isEmpty() && !m_options.exporting())
-        return projectStatus;
+        return m_projectStatus;
     if (m_items.isEmpty())
-        return projectStatus;
+        return m_projectStatus;
+    if (m_options.exporting() && !openExport())
+        return kExitFailedFiles;
+    m_progress.begin(m_items.size());
+    return std::nullopt;
+}
+
+int CliRun::finish()
+{
+    m_progress.end();
+    m_out.flush();
+    m_err.flush();
+    int status = m_failed > 0 ? kExitFailedFiles : kExitOk;
+    if (m_options.exporting() && exportRecords() != kExitOk)
+        status = kExitFailedFiles;
+    return m_projectStatus != kExitOk ? m_projectStatus : status;
+}
+
+int CliRun::exec()
+{
+    if (const std::optional<int> status = start())
+        return *status;
 
     m_cacher.setMTMode(m_options.threads);
     m_cacher.setDelegate(this);
     const QVariantMap analysisOptions = m_analysisOptions;
     m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
-    m_progress.begin(m_items.size());
+    if (!m_options.noStore)
+        m_cacher.setResultStore(ResultStore::forSettings(Settings()));
 
     m_cacher.processFiles(m_items);
     QTimer stallCheck;
@@ -111,14 +160,7 @@ int CliRun::exec()
         m_loop.exec();
     stallCheck.stop();
     m_cacher.cancelThreadsAndWait();
-
-    m_progress.end();
-    m_out.flush();
-    m_err.flush();
-    int status = m_failed > 0 ? kExitFailedFiles : kExitOk;
-    if (m_options.exporting() && exportRecords() != kExitOk)
-        status = kExitFailedFiles;
-    return projectStatus != kExitOk ? projectStatus : status;
+    return finish();
 }
 
 void CliRun::dataCacherNewObjectReady(const CacherResult& result)
@@ -178,7 +220,10 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
         return;
     }
     if (m_options.exporting()) {
-        m_records.append({item.filename(), item.prefixedPath(), data});
+        if (m_stream)
+            m_stream->add({item.filename(), item.prefixedPath(), data});
+        else
+            m_records.append({item.filename(), item.prefixedPath(), data});
         return;
     }
     const QString shown = NativePath::shown(item.prefixedPath());

@@ -4,6 +4,7 @@
 // the failures.
 #pragma once
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHash>
@@ -33,6 +34,13 @@ public:
     // Runs to the end and returns the exit status.
     int exec();
 
+    // exec() in its steps, for callers that deliver the results themselves: start() lists
+    // the files and opens the export, and gives the exit status when nothing is left to
+    // analyse; finish() ends the output after the last result and gives the exit status.
+    std::optional<int> start();
+    int finish();
+    const Filelist& items() const { return m_items; }
+
     void dataCacherNewObjectReady(const CacherResult& result) override;
 
 private:
@@ -48,6 +56,7 @@ private:
     std::optional<QStringList> listedPaths();
     // Saves the list as a project when asked to: the exit status so far.
     int saveProjectIfAsked();
+    bool openExport();
     int exportRecords();
     void printMessages(const QStringList& messages);
     void printReady();
@@ -67,8 +76,13 @@ private:
     qsizetype m_nextToPrint = 0;
     qsizetype m_answered = 0;
     qsizetype m_failed = 0;
-    qsizetype m_blocks = 0;   // summaries printed
-    FileRecordList m_records; // analysed files in list order, when exporting
+    qsizetype m_blocks = 0; // summaries printed
+    // The export written while results come in, or, for a format that needs them all,
+    // the analysed files in list order.
+    std::unique_ptr<ExportStream> m_stream;
+    std::unique_ptr<QBuffer> m_streamBuffer; // when `out` is a stream on a string
+    FileRecordList m_records;
+    int m_projectStatus = kExitOk;
     bool m_done = false;
     QEventLoop m_loop;
 };

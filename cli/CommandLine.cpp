@@ -19,6 +19,7 @@ const QString kNoXattr = QStringLiteral("no-xattr");
 const QString kBinaryUnits = QStringLiteral("binary-units");
 const QString kNoCovers = QStringLiteral("no-covers");
 const QString kQuiet = QStringLiteral("quiet");
+const QString kNoStore = QStringLiteral("no-store");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QString kListKeys = QStringLiteral("list-keys");
@@ -41,6 +42,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.addOption({kBinaryUnits, QString()});
     parser.addOption({kNoCovers, QString()});
     parser.addOption({{QStringLiteral("q"), kQuiet}, QString()});
+    parser.addOption({kNoStore, QString()});
     parser.addOption({{QStringLiteral("h"), kHelp}, QString()});
     parser.addOption({kVersion, QString()});
     parser.addOption({kListKeys, QString()});
@@ -98,6 +100,7 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     o.binaryUnits = parser.isSet(kBinaryUnits);
     o.noCovers = parser.isSet(kNoCovers);
     o.quiet = parser.isSet(kQuiet);
+    o.noStore = parser.isSet(kNoStore);
     o.format = parser.value(kFormat);
     o.outputFile = parser.value(kOutput);
     o.separateDir = parser.value(kSeparate);
@@ -156,14 +159,20 @@ QString usageText()
         "  --binary-units   sizes in binary multiples (KiB, MiB) instead of decimal ones\n"
         "  --no-covers      make no cover pictures from the images themselves\n"
         "  -q, --quiet      no progress display\n"
+        "  --no-store       neither read nor keep results in the result store (kept in\n"
+        "                   $XDG_CACHE_HOME/perspix, by default ~/.cache/perspix, so\n"
+        "                   that unchanged files are not analysed again)\n"
         "  -h, --help       show this help and exit\n"
         "  --version        show the version and exit\n"
         "  --list-keys      list the usual SECTION/KEY names for --stats and exit\n"
         "\n"
         "Export:\n"
         "  --format FMT     export every analysed file instead of the summaries; FMT is\n"
-        "                   txt, html, xml, json, csv or plist (a binary property list,\n"
-        "                   which needs -o or --separate)\n"
+        "                   txt, html, xml, json, csv, jsonl (JSON Lines: one JSON\n"
+        "                   object per line and file) or plist (a binary property list,\n"
+        "                   which needs -o or --separate). Every format but plist is\n"
+        "                   written file by file as the analyses finish; plist holds\n"
+        "                   every result in memory until the end\n"
         "  -o FILE          write the export to FILE instead of standard output\n"
         "  --separate DIR   write one file per input into the existing folder DIR, named\n"
         "                   after the input (\"clip.mov\" gives \"clip.json\", then\n"

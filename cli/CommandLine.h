@@ -31,6 +31,7 @@ struct CliOptions
     bool binaryUnits = false;
     bool noCovers = false;
     bool quiet = false;
+    bool noStore = false; // neither read nor keep results in the result store
     // Export instead of summaries: the format, and where the output goes (standard output
     // when neither a file nor a folder is given).
     QString format;

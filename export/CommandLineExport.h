@@ -6,8 +6,10 @@
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
+#include "export/ExportStream.h"
 #include "model/FileRecord.h"
 
 namespace perspix {
@@ -20,7 +22,7 @@ public:
 
     struct Request
     {
-        QString format;      // txt, html, xml, json, csv or plist
+        QString format;      // txt, html, xml, json, jsonl, csv or plist
         QString outputFile;  // -o FILE: one compound file
         QString separateDir; // --separate DIR: one file per input
         bool noPrivate = false;
@@ -28,6 +30,12 @@ public:
 
     // Checks a request before any file is analysed: Ok, or Usage with a message.
     static Status validate(const Request& request, QString* message);
+
+    // The writer for an export made while the files are analysed, aimed where the request
+    // says (standard output is `out`); nothing for a format that needs every record
+    // before its first byte, which run() then writes at the end. A target that cannot be
+    // written is in the writer's messages.
+    static std::unique_ptr<ExportStream> openStream(const Request& request, QIODevice* out);
 
     // Writes the records as the request says; standard output gets the compound bytes when
     // neither a file nor a folder is given. Every problem adds one message.

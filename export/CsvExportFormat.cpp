@@ -34,22 +34,26 @@ void CsvExportFormat::convertForCSVFrom(const ExtTreeList& items, QStringList& l
     }
 }
 
-std::optional<QByteArray> CsvExportFormat::prepare(const FileRecordList& records,
-                                                   const ExportSettings& settings) const
+QByteArray CsvExportFormat::head(const ExportSettings&, bool) const
 {
-    QStringList blocks;
-    for (const FileRecord& record : records) {
-        QStringList lines;
-        if (records.size() >= 2)
-            lines.append(quoted(NativePath::shown(record.filename)) + QLatin1Char(','));
-        if (record.data)
-            if (const ExtTreeList* tree = record.data->extendedContent())
-                convertForCSVFrom(*tree, lines, settings.skipFilePrivate);
-        blocks.append(lines.join(QLatin1Char('\n')));
-    }
-    return (QStringLiteral("\"Parameter\",\"Value\"\n") +
-            blocks.join(QLatin1Char('\n') + kSeparatorLine + QLatin1Char('\n')))
-        .toUtf8();
+    return QByteArrayLiteral("\"Parameter\",\"Value\"\n");
+}
+
+// Blocks are parted by a line holding "," alone; with several files each block starts
+// with the file's path.
+std::optional<QByteArray> CsvExportFormat::recordPiece(const FileRecord& record, qsizetype index,
+                                                       bool several,
+                                                       const ExportSettings& settings) const
+{
+    QStringList lines;
+    if (several)
+        lines.append(quoted(NativePath::shown(record.filename)) + QLatin1Char(','));
+    if (record.data)
+        if (const ExtTreeList* tree = record.data->extendedContent())
+            convertForCSVFrom(*tree, lines, settings.skipFilePrivate);
+    const QString separator =
+        index > 0 ? QLatin1Char('\n') + kSeparatorLine + QLatin1Char('\n') : QString();
+    return (separator + lines.join(QLatin1Char('\n'))).toUtf8();
 }
 
 } // namespace perspix

@@ -9,8 +9,10 @@ class CsvExportFormat : public ExportFormat
 {
 public:
     QString identifier() const override { return QStringLiteral("csv"); }
-    std::optional<QByteArray> prepare(const FileRecordList& records,
-                                      const ExportSettings& settings) const override;
+    bool singleRecordDiffers() const override { return true; }
+    QByteArray head(const ExportSettings& settings, bool several) const override;
+    std::optional<QByteArray> recordPiece(const FileRecord& record, qsizetype index, bool several,
+                                          const ExportSettings& settings) const override;
 
 private:
     // Appends the lines of a list of tree nodes, groups followed by their children.

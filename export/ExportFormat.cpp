@@ -8,6 +8,7 @@
 #include "export/CsvExportFormat.h"
 #include "export/HtmlExportFormat.h"
 #include "export/JsonExportFormat.h"
+#include "export/JsonLinesExportFormat.h"
 #include "export/PlistExportFormat.h"
 #include "export/TextExportFormat.h"
 #include "export/XmlExportFormat.h"
@@ -25,10 +26,12 @@ const CsvExportFormat kCsv;
 const XmlExportFormat kXml;
 const JsonExportFormat kJson;
 const PlistExportFormat kPlist;
+const JsonLinesExportFormat kJsonLines;
 
 const std::array<const ExportFormat*, 6> kFormats{&kText, &kHtml, &kCsv, &kXml, &kJson, &kPlist};
+const std::array<const ExportFormat*, 1> kCommandLineFormats{&kJsonLines};
 
-QVariant exportRecordObject(const ExportRecord& record)
+QVariant exportRecordVariant(const ExportRecord& record)
 {
     PlistDict object;
     for (const QString& section : record.orderedSectionNames()) {
@@ -58,6 +61,9 @@ const ExportFormat* ExportFormat::formatWithIdentifier(const QString& identifier
     for (const ExportFormat* format : kFormats)
         if (format->identifier() == identifier)
             return format;
+    for (const ExportFormat* format : kCommandLineFormats)
+        if (format->identifier() == identifier)
+            return format;
     return nullptr;
 }
 
@@ -67,6 +73,44 @@ QStringList ExportFormat::identifiers()
     for (const ExportFormat* format : kFormats)
         ids.append(format->identifier());
     return ids;
+}
+
+QStringList ExportFormat::commandLineIdentifiers()
+{
+    QStringList ids = identifiers();
+    for (const ExportFormat* format : kCommandLineFormats)
+        ids.append(format->identifier());
+    return ids;
+}
+
+std::optional<QByteArray> ExportFormat::prepare(const FileRecordList& records,
+                                                const ExportSettings& settings) const
+{
+    const bool several = records.size() != 1;
+    QByteArray bytes = head(settings, several);
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const std::optional<QByteArray> piece = recordPiece(records[i], i, several, settings);
+        if (!piece)
+            return std::nullopt;
+        bytes += *piece;
+    }
+    return bytes + tail(settings, several, records.size());
+}
+
+QByteArray ExportFormat::head(const ExportSettings&, bool) const
+{
+    return {};
+}
+
+std::optional<QByteArray> ExportFormat::recordPiece(const FileRecord&, qsizetype, bool,
+                                                    const ExportSettings&) const
+{
+    return std::nullopt;
+}
+
+QByteArray ExportFormat::tail(const ExportSettings&, bool, qsizetype) const
+{
+    return {};
 }
 
 QString ExportFormat::valueText(const QVariant& value)
@@ -122,22 +166,26 @@ QVariant ExportFormat::exportValue(const QVariant& value)
     }
 }
 
+QVariant ExportFormat::exportRecordObject(const FileRecord& record, bool skipFilePrivate)
+{
+    std::optional<ExportRecord> exportRecord;
+    if (record.data)
+        exportRecord = record.data->computeExportInfoWithoutFilePrivate(skipFilePrivate);
+    if (!exportRecord) {
+        // A file without a result still shows up, with its path alone.
+        exportRecord = ExportRecord{};
+        exportRecord->fileName =
+            NativePath::shown(record.data ? record.data->filename : record.filename);
+    }
+    return exportRecordVariant(*exportRecord);
+}
+
 QVariant ExportFormat::exportObject(const FileRecordList& records, bool skipFilePrivate)
 {
     QVariantList objects;
     objects.reserve(records.size());
-    for (const FileRecord& record : records) {
-        std::optional<ExportRecord> exportRecord;
-        if (record.data)
-            exportRecord = record.data->computeExportInfoWithoutFilePrivate(skipFilePrivate);
-        if (!exportRecord) {
-            // A file without a result still shows up, with its path alone.
-            exportRecord = ExportRecord{};
-            exportRecord->fileName =
-                NativePath::shown(record.data ? record.data->filename : record.filename);
-        }
-        objects.append(exportRecordObject(*exportRecord));
-    }
+    for (const FileRecord& record : records)
+        objects.append(exportRecordObject(record, skipFilePrivate));
     if (objects.size() == 1)
         return objects.first();
     return objects;

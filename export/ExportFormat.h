@@ -1,6 +1,7 @@
 // The export formats as one interface, one implementation per format, looked up in a
-// table by identifier ("txt", "html", "xml", "csv", "json", "plist"). A format only turns
-// file records into the bytes of one output file; where they go is the exporter's business.
+// table by identifier ("txt", "html", "xml", "csv", "json", "plist", and "jsonl" for the
+// command line). A format only turns file records into the bytes of one output file;
+// where they go is the exporter's business.
 #pragma once
 
 #include <QByteArray>
@@ -26,14 +27,29 @@ public:
     virtual ~ExportFormat() = default;
     virtual QString identifier() const = 0;
     // The bytes of one output file holding every record, or nothing when they cannot be
-    // made (the reason is logged).
+    // made (the reason is logged). By default the pieces below joined, so that an output
+    // written piece by piece and one made at once are the same bytes.
     virtual std::optional<QByteArray> prepare(const FileRecordList& records,
-                                              const ExportSettings& settings) const = 0;
+                                              const ExportSettings& settings) const;
+
+    // Piece by piece: the head, each record in list order (with whatever separates it
+    // from the record before), the tail. `several` is false when the output holds exactly
+    // one record, which some formats write differently; those answer true to
+    // singleRecordDiffers(), so that a writer holds the first record until it knows.
+    virtual bool streams() const { return true; }
+    virtual bool singleRecordDiffers() const { return false; }
+    virtual QByteArray head(const ExportSettings& settings, bool several) const;
+    virtual std::optional<QByteArray> recordPiece(const FileRecord& record, qsizetype index,
+                                                  bool several,
+                                                  const ExportSettings& settings) const;
+    virtual QByteArray tail(const ExportSettings& settings, bool several, qsizetype count) const;
 
     // The table: the format of an identifier, or null for an unknown one.
     static const ExportFormat* formatWithIdentifier(const QString& identifier);
     // Every identifier of the table, in the order the export choices list them.
     static QStringList identifiers();
+    // The same and the formats only the command line offers ("jsonl").
+    static QStringList commandLineIdentifiers();
 
     // A value as one line of text for the text-based outputs: styled text without its
     // styling, lists joined with ", ", dates in ISO 8601.
@@ -44,6 +60,8 @@ public:
     // The object of the JSON and property-list outputs: one record's export record, or
     // the list of them for any other number of records.
     static QVariant exportObject(const FileRecordList& records, bool skipFilePrivate);
+    // The export record of one file as the JSON outputs carry it.
+    static QVariant exportRecordObject(const FileRecord& record, bool skipFilePrivate);
 };
 
 } // namespace perspix

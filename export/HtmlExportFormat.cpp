@@ -35,25 +35,29 @@ void HtmlExportFormat::convertForHTMLFrom(const ExtTreeList& items, QStringList&
     }
 }
 
-std::optional<QByteArray> HtmlExportFormat::prepare(const FileRecordList& records,
-                                                    const ExportSettings& settings) const
+QByteArray HtmlExportFormat::head(const ExportSettings&, bool) const
 {
-    QStringList texts;
-    for (const FileRecord& record : records) {
-        QStringList lines{QStringLiteral("<p style='font-size:120%;font-weight:bold;'>") +
-                              escaped(NativePath::shown(record.pathPrefix)) +
-                              QStringLiteral("</p>"),
-                          QStringLiteral("<table cellpadding=1 cellspacing=0>")};
-        if (record.data)
-            if (const ExtTreeList* tree = record.data->extendedContent())
-                convertForHTMLFrom(*tree, lines, settings.skipFilePrivate);
-        lines.append(QStringLiteral("</table>"));
-        texts.append(lines.join(QLatin1Char('\n')));
-    }
-    return (QStringLiteral("<html>\n<head><meta http-equiv='Content-Type' content='text/html; "
-                           "charset=utf-8'><title>Perspix Export</title></head>\n<body>\n") +
-            texts.join(QStringLiteral("\n<br>\n")) + QStringLiteral("\n</body></html>"))
+    return QByteArrayLiteral("<html>\n<head><meta http-equiv='Content-Type' content='text/html; "
+                             "charset=utf-8'><title>Perspix Export</title></head>\n<body>\n");
+}
+
+std::optional<QByteArray> HtmlExportFormat::recordPiece(const FileRecord& record, qsizetype index,
+                                                        bool, const ExportSettings& settings) const
+{
+    QStringList lines{QStringLiteral("<p style='font-size:120%;font-weight:bold;'>") +
+                          escaped(NativePath::shown(record.pathPrefix)) + QStringLiteral("</p>"),
+                      QStringLiteral("<table cellpadding=1 cellspacing=0>")};
+    if (record.data)
+        if (const ExtTreeList* tree = record.data->extendedContent())
+            convertForHTMLFrom(*tree, lines, settings.skipFilePrivate);
+    lines.append(QStringLiteral("</table>"));
+    return ((index > 0 ? QStringLiteral("\n<br>\n") : QString()) + lines.join(QLatin1Char('\n')))
         .toUtf8();
+}
+
+QByteArray HtmlExportFormat::tail(const ExportSettings&, bool, qsizetype) const
+{
+    return QByteArrayLiteral("\n</body></html>");
 }
 
 } // namespace perspix

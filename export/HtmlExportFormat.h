@@ -9,8 +9,10 @@ class HtmlExportFormat : public ExportFormat
 {
 public:
     QString identifier() const override { return QStringLiteral("html"); }
-    std::optional<QByteArray> prepare(const FileRecordList& records,
-                                      const ExportSettings& settings) const override;
+    QByteArray head(const ExportSettings& settings, bool several) const override;
+    std::optional<QByteArray> recordPiece(const FileRecord& record, qsizetype index, bool several,
+                                          const ExportSettings& settings) const override;
+    QByteArray tail(const ExportSettings& settings, bool several, qsizetype count) const override;
 
 private:
     // Appends the rows of a list of tree nodes, groups followed by their children.

@@ -9,8 +9,11 @@ class JsonExportFormat : public ExportFormat
 {
 public:
     QString identifier() const override { return QStringLiteral("json"); }
-    std::optional<QByteArray> prepare(const FileRecordList& records,
-                                      const ExportSettings& settings) const override;
+    bool singleRecordDiffers() const override { return true; }
+    QByteArray head(const ExportSettings& settings, bool several) const override;
+    std::optional<QByteArray> recordPiece(const FileRecord& record, qsizetype index, bool several,
+                                          const ExportSettings& settings) const override;
+    QByteArray tail(const ExportSettings& settings, bool several, qsizetype count) const override;
 };
 
 } // namespace perspix

@@ -56,10 +56,10 @@ template <typename Float> QString shortestText(Float value)
 
 } // namespace
 
-std::optional<QString> JsonWriter::stringWithObject(const QVariant& object)
+std::optional<QString> JsonWriter::stringWithObject(const QVariant& object, quint64 depth)
 {
     m_errorTrace.clear();
-    m_depth = 0;
+    m_depth = depth;
     const int type = object.typeId();
     QString out;
     if (isRecordType(type) || isListType(type)) {
@@ -68,7 +68,7 @@ std::optional<QString> JsonWriter::stringWithObject(const QVariant& object)
     }
     if (const auto proxy = proxyForJson(object)) {
         out.clear();
-        m_depth = 0;
+        m_depth = depth;
         if (writeValue(*proxy, out))
             return out;
         return std::nullopt;

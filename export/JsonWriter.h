@@ -32,8 +32,9 @@ public:
     void setSortKeys(bool on) { m_sortKeys = on; }
 
     // The JSON text of a record or a list, or nothing when it cannot be written; the
-    // reasons are then in errorTrace().
-    std::optional<QString> stringWithObject(const QVariant& object);
+    // reasons are then in errorTrace(). `depth` is the nesting of the container that will
+    // hold the text, for an element of a list written piece by piece.
+    std::optional<QString> stringWithObject(const QVariant& object, quint64 depth = 0);
     const QList<JsonError>& errorTrace() const { return m_errorTrace; }
 
 private:

@@ -11,6 +11,8 @@ public:
     QString identifier() const override { return QStringLiteral("plist"); }
     std::optional<QByteArray> prepare(const FileRecordList& records,
                                       const ExportSettings& settings) const override;
+    // The binary form needs the whole tree before its first byte.
+    bool streams() const override { return false; }
 };
 
 } // namespace perspix

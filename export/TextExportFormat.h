@@ -10,8 +10,9 @@ class TextExportFormat : public ExportFormat
 {
 public:
     QString identifier() const override { return QStringLiteral("txt"); }
-    std::optional<QByteArray> prepare(const FileRecordList& records,
-                                      const ExportSettings& settings) const override;
+    QByteArray head(const ExportSettings& settings, bool several) const override;
+    std::optional<QByteArray> recordPiece(const FileRecord& record, qsizetype index, bool several,
+                                          const ExportSettings& settings) const override;
 };
 
 } // namespace perspix

@@ -58,14 +58,20 @@ QByteArray XmlExportFormat::fileElement(const FileRecord& record, const ExportSe
     return lines.join(QLatin1Char('\n')).toUtf8();
 }
 
-std::optional<QByteArray> XmlExportFormat::prepare(const FileRecordList& records,
-                                                   const ExportSettings& settings) const
+QByteArray XmlExportFormat::head(const ExportSettings&, bool) const
 {
-    QByteArray document = documentStart();
-    for (const FileRecord& record : records)
-        document += fileElement(record, settings);
-    document += documentEnd();
-    return document;
+    return documentStart();
+}
+
+std::optional<QByteArray> XmlExportFormat::recordPiece(const FileRecord& record, qsizetype, bool,
+                                                       const ExportSettings& settings) const
+{
+    return fileElement(record, settings);
+}
+
+QByteArray XmlExportFormat::tail(const ExportSettings&, bool, qsizetype) const
+{
+    return documentEnd();
 }
 
 } // namespace perspix

@@ -11,8 +11,10 @@ class XmlExportFormat : public ExportFormat
 {
 public:
     QString identifier() const override { return QStringLiteral("xml"); }
-    std::optional<QByteArray> prepare(const FileRecordList& records,
-                                      const ExportSettings& settings) const override;
+    QByteArray head(const ExportSettings& settings, bool several) const override;
+    std::optional<QByteArray> recordPiece(const FileRecord& record, qsizetype index, bool several,
+                                          const ExportSettings& settings) const override;
+    QByteArray tail(const ExportSettings& settings, bool several, qsizetype count) const override;
 
     // The declaration and the root's start tag.
     static QByteArray documentStart();

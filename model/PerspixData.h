@@ -169,6 +169,16 @@ public:
     void setIsImage(bool v) { m_isImage = v; }
     void markVideo() { m_isVideo = true; }
     void markAudio() { m_isAudio = true; }
+    // A result read back from the result store: its kinds and location as analysed.
+    void restoreState(bool isImage, bool isVideo, bool isAudio, bool isUnknown,
+                      const std::optional<MapLocation>& location)
+    {
+        m_isImage = isImage;
+        m_isVideo = isVideo;
+        m_isAudio = isAudio;
+        m_isUnknown = isUnknown;
+        m_mapLocation = location;
+    }
 
 private:
     static void convertFromDataArray(const ExtTreeList& items, QStringList& lines,

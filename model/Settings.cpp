@@ -80,6 +80,8 @@ const QList<SettingDefault>& Settings::standardDefaults()
         {kShowCoincidences, false},
         {kMTMode, 0},
         {kUseQuickInfoService, false},
+        {kUseResultStore, true},
+        {kResultStoreSizeLimitMB, 1024},
         {kMapType, 0},
     };
     return defaults;

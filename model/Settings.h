@@ -49,6 +49,9 @@ inline const QString kShowCoincidences = QStringLiteral("showCoincidences");
 inline const QString kMTMode = QStringLiteral("MTMode");
 inline const QString kUseQuickInfoService = QStringLiteral("useQuickInfoService");
 inline const QString kMapType = QStringLiteral("mapType");
+// Results kept across runs (the result store), and its size limit in MiB.
+inline const QString kUseResultStore = QStringLiteral("useResultStore");
+inline const QString kResultStoreSizeLimitMB = QStringLiteral("resultStoreSizeLimitMB");
 
 // Read and written without a registered default: absent means NO.
 inline const QString kSidebarIsHidden = QStringLiteral("sidebarIsHidden");

@@ -2,7 +2,7 @@
 # SECTION/KEY names of --stats from "perspix-cli --list-keys"; the values of the other
 # options are the lists below.
 
-_perspix_cli_formats='txt html xml json csv plist'
+_perspix_cli_formats='txt html xml json jsonl csv plist'
 _perspix_cli_compare_formats='csv html'
 _perspix_cli_strip_parts='exif makernote gps iptc xmp privacy privacy-all'
 _perspix_cli_compare_modes='extended general'

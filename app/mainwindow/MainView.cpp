@@ -232,6 +232,8 @@ void MainView::replaceCacher()
     m_cacher->setMTMode(quint32(m_ud.intValue(prefs::kMTMode)));
     if (m_analyser)
         m_cacher->setAnalyser(m_analyser);
+    else // reopening a folder shows what was analysed before at once
+        m_cacher->setResultStore(ResultStore::forSettings(m_ud));
     m_cacher->setDelegate(this);
     if (m_worker)
         m_worker->setDataCacher(m_cacher.get());

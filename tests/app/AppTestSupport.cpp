@@ -26,6 +26,9 @@ void prepareEnvironment()
     static QTemporaryDir configHome(QDir::tempPath() + QStringLiteral("/perspix-apptest-XXXXXX"));
     ::setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
     ::setenv("HOME", configHome.path().toLocal8Bit().constData(), 1);
+    // The result store too: never the user's cache.
+    ::setenv("XDG_CACHE_HOME",
+             (configHome.path() + QStringLiteral("/cache")).toLocal8Bit().constData(), 1);
     perspix::Settings::useStoreFile(configHome.filePath(QStringLiteral("Perspix.ini")));
     perspix::setupCore();
 }

@@ -30,6 +30,7 @@ CliResult runCli(const QStringList& args, const QString& workDir)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", workDir);
     env.insert("XDG_CONFIG_HOME", workDir + "/config");
+    env.insert("XDG_CACHE_HOME", workDir + "/cache");
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workDir);
     process.start(QStringLiteral(PERSPIX_CLI_PROGRAM), QStringList{"-q"} + args);
@@ -70,6 +71,7 @@ TEST(CliExport, Options)
         {{"--format", "csv", "--separate", "out", "--no-private", "a.mov"}, true, ""},
         {{"--save-project", "p.perspixproj", "a.mov"}, true, ""},
         {{"--format", "doc", "a.mov"}, false, "unknown export format \"doc\""},
+        {{"--format", "jsonl", "--separate", "out", "--no-store", "a.mov"}, true, ""},
         {{"--format", "plist", "a.mov"}, false, "a binary property list is not written"},
         {{"--format", "txt", "-o", "x", "--separate", "d", "a.mov"},
          false,
@@ -100,7 +102,7 @@ TEST(CliExport, FormatsReadBack)
 {
     TempDir dir;
     QHash<QString, QByteArray> outputs;
-    for (const QString& format : QStringList{"txt", "html", "xml", "csv", "json"}) {
+    for (const QString& format : QStringList{"txt", "html", "xml", "csv", "json", "jsonl"}) {
         const CliResult r = runCli(QStringList{"--format", format} + samplePaths(), dir.path());
         ASSERT_EQ(r.status, 0) << format.toStdString() << r.err.toStdString();
         outputs.insert(format, r.out);
@@ -167,6 +169,13 @@ print(json.dumps(got))
         fileNames.append(r.toObject()["_FileName"].toString());
     EXPECT_EQ(sorted(fileNames), expected);
     EXPECT_EQ(got["plist"].toArray(), records);
+    // JSON Lines: the same records, one compact object per line.
+    QList<QByteArray> lines = outputs["jsonl"].split('\n');
+    EXPECT_TRUE(lines.last().isEmpty()); // every line ends with a line break
+    lines.removeLast();
+    ASSERT_EQ(lines.size(), records.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(QJsonDocument::fromJson(lines[i]).object(), records[i].toObject());
     EXPECT_EQ(sorted(got["xml"].toVariant().toStringList()), expected);
     EXPECT_EQ(got["csv"].toArray()[0].toVariant().toStringList(),
               (QStringList{"Parameter", "Value"}));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 #include "cli/CliRun.h"
+#include "export/ExportFormat.h"
+#include "export/PerspixExporter.h"
 #include "filelist/FilelistFiller.h"
 #include "model/Log.h"
 #include "model/Settings.h"
@@ -85,6 +88,57 @@ TEST(CliRun, PrintsEverySummaryInListOrderAndNamesFailures)
     EXPECT_FALSE(o.err.contains('\r'));
 }
 
+// Results that arrive out of order are held until every file before them is written, and
+// each is written as soon as it can be; the whole is the export made at once.
+TEST(CliRun, ExportsAreWrittenInListOrderAsResultsArrive)
+{
+    const QStringList paths{dataPath("audio/song.mp3"), dataPath("media/multi.mkv"),
+                            dataPath("audio/song.m4a")};
+    QHash<QString, PerspixDataPtr> results;
+    for (const QString& path : paths) {
+        LogCapture quiet;
+        results.insert(path, PerspixData::dataAboutFile(path, {}));
+        ASSERT_TRUE(results[path]) << path.toStdString();
+    }
+    for (const QString format : {"txt", "csv", "xml", "html", "json", "jsonl"}) {
+        SCOPED_TRACE(format.toStdString());
+        CliOptions options;
+        options.paths = paths;
+        options.format = format;
+        options.noStore = true;
+        QBuffer written;
+        written.open(QIODevice::WriteOnly);
+        QString errText;
+        QTextStream out(&written);
+        QTextStream err(&errText);
+        CliRun run(options, {}, out, err, false);
+        ASSERT_FALSE(run.start().has_value());
+        ASSERT_EQ(run.items().size(), 3);
+        const auto answer = [&](int i) {
+            const QString path = run.items()[i]->filename();
+            run.dataCacherNewObjectReady({path, run.items()[i], results[path], kStatusAnalysed});
+        };
+        answer(2);
+        answer(1);
+        EXPECT_TRUE(written.data().isEmpty());
+        answer(0);
+        const QByteArray beforeEnd = written.data();
+        EXPECT_EQ(run.finish(), kExitOk) << errText.toStdString();
+
+        FileRecordList records;
+        for (int i = 0; i < 3; ++i)
+            records.append({run.items()[i]->filename(), run.items()[i]->prefixedPath(),
+                            results[run.items()[i]->filename()]});
+        const ExportFormat* exportFormat = ExportFormat::formatWithIdentifier(format);
+        const ExportSettings settings{false, PerspixExporter().generatedBy()};
+        const auto whole = exportFormat->prepare(records, settings);
+        ASSERT_TRUE(whole.has_value());
+        EXPECT_EQ(written.data(), *whole);
+        // Every record was out before the end; only the tail waited.
+        EXPECT_EQ(beforeEnd, whole->chopped(exportFormat->tail(settings, true, 3).size()));
+    }
+}
+
 TEST(CliRun, ProgressBarCountsToTheEndAndIsCleared)
 {
     TempDir dir;
@@ -151,8 +205,9 @@ TEST(CliProgram, AnalysesTheSamplesQuietlyWhenNotOnATerminal)
     EXPECT_EQ(o.status, allOk ? kExitOk : kExitFailedFiles);
     EXPECT_FALSE(o.err.contains('\r'));
     EXPECT_FALSE(o.err.contains("] "));
-    // The run only reads the settings.
-    EXPECT_TRUE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    // The run only reads the settings; the result store is all it writes.
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"cache"});
 }
 
 TEST(CliProgram, SettingsStoreSuppliesOptionsNotGiven)
@@ -188,6 +243,7 @@ TEST(CliProgram, ProgressOnlyOnATerminalAndNotWhenQuiet)
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.path());
+        env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
         p.setProcessEnvironment(env);
         p.start(script, {"-qec",
                          QStringLiteral("'%1' %2 '%3'")

@@ -41,6 +41,7 @@ Outcome runProgram(const QStringList& args, const QString& configHome)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", configHome);
+    env.insert("XDG_CACHE_HOME", configHome + "/cache");
     env.insert("HOME", configHome);
     env.insert("LC_ALL", "C.UTF-8");
     p.setProcessEnvironment(env);
@@ -249,6 +250,7 @@ TEST(MediaCopyProgram, ProgressBarOnlyOnATerminal)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", dir.path());
+    env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
     p.setProcessEnvironment(env);
     p.start(script, {"-qec",
                      QStringLiteral("'%1' --strip-location --to '%2' '%3' '%4'")

@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include "export/ExportCases.h"
+#include "export/ExportStream.h"
 #include "export/ExportTestSupport.h"
 #include "export/JsonWriter.h"
 #include "export/PerspixExporter.h"
@@ -218,6 +220,18 @@ TEST(PerspixExporter, ExpectedOutputs)
                 continue;
             }
             EXPECT_EQ(*bytes, readFile(path)) << path.toStdString();
+            // Written record by record, as the command line does, the bytes are the same.
+            const ExportFormat* piecewise = ExportFormat::formatWithIdentifier(format);
+            if (!piecewise->streams())
+                continue;
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            ExportStream stream(*piecewise, ExportSettings{c.skipFilePrivate, "v1.0 (1)"});
+            stream.writeTo(&buffer);
+            for (const FileRecord& record : c.records)
+                stream.add(record);
+            EXPECT_TRUE(stream.finish());
+            EXPECT_EQ(buffer.data(), *bytes) << "record by record: " << path.toStdString();
         }
     }
 }

@@ -25,6 +25,7 @@ Outcome runProgram(const QString& program, const QStringList& args, const QStrin
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
     env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     p.setProcessEnvironment(env);
     p.start(program, args);
