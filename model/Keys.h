@@ -34,6 +34,9 @@ inline const QString kOptDisplayOtherTracksInGeneral = QStringLiteral("displayOt
 inline const QString kOptComputeFileHashes = QStringLiteral("computeFileHashes");
 inline const QString kOptSkipExtAttributes = QStringLiteral("skipExtAttributes");
 inline const QString kOptVideoUtility = QStringLiteral("videoUtility");
+// Films without a cover get a frame (with useSlowThumbProcessing): only where a window shows
+// it, since decoding a frame costs more than the rest of a film's analysis.
+inline const QString kOptMakeFilmFrames = QStringLiteral("makeFilmFrames");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
 
 // General record.
