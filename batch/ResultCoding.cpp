@@ -37,7 +37,7 @@ enum Code : int {
     kImage,
 };
 
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 constexpr auto kStreamVersion = QDataStream::Qt_6_0;
 
 std::optional<QCborArray> encodeTree(const ExtTreeList& items);
@@ -45,33 +45,28 @@ std::optional<ExtTreeList> decodeTree(const QCborArray& array);
 
 std::optional<QCborValue> encodeEntry(const FileFactEntry& entry)
 {
-    QCborArray dict;
-    for (auto it = entry.dict.cbegin(); it != entry.dict.cend(); ++it) {
-        const auto value = ResultCoding::encodeVariant(it.value());
-        if (!value)
-            return std::nullopt;
-        dict.append(it.key());
-        dict.append(*value);
-    }
+    const auto value = ResultCoding::encodeVariant(entry.value);
+    if (!value)
+        return std::nullopt;
     const int flags = (entry.skipInExtended ? 1 : 0) | (entry.skipInExport ? 2 : 0) |
                       (entry.skipInComparison ? 4 : 0) | (entry.isPrivateInfo ? 8 : 0);
-    return QCborArray{entry.key, dict, flags};
+    return QCborArray{entry.key, entry.label, *value, entry.ifd, entry.group, flags};
 }
 
 std::optional<FileFactEntry> decodeEntry(const QCborArray& array)
 {
-    if (array.size() != 3)
+    if (array.size() != 6)
+        return std::nullopt;
+    const auto value = ResultCoding::decodeVariant(array[2]);
+    if (!value)
         return std::nullopt;
     FileFactEntry entry;
     entry.key = array[0].toString();
-    const QCborArray dict = array[1].toArray();
-    for (qsizetype i = 0; i + 1 < dict.size(); i += 2) {
-        const auto value = ResultCoding::decodeVariant(dict[i + 1]);
-        if (!value)
-            return std::nullopt;
-        entry.dict.insert(dict[i].toString(), *value);
-    }
-    const qint64 flags = array[2].toInteger();
+    entry.label = array[1].toString();
+    entry.value = *value;
+    entry.ifd = array[3].toString();
+    entry.group = array[4].toString();
+    const qint64 flags = array[5].toInteger();
     entry.skipInExtended = flags & 1;
     entry.skipInExport = flags & 2;
     entry.skipInComparison = flags & 4;

@@ -39,6 +39,9 @@ inline const QString kOptVideoUtility = QStringLiteral("videoUtility");
 inline const QString kOptExiftoolTimeout = QStringLiteral("exiftoolTimeout");
 // For front ends that show no pictures: no image is decoded to make a cover.
 inline const QString kOptSkipCoverPictures = QStringLiteral("skipCoverPictures");
+// Films without a cover get a frame (with useSlowThumbProcessing): only where a window shows
+// it, since decoding a frame costs more than the rest of a film's analysis.
+inline const QString kOptMakeFilmFrames = QStringLiteral("makeFilmFrames");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
 
 // General record.

@@ -101,6 +101,7 @@ public:
     qint64 duration = 0;
     bool useSIUnits = true;
     bool useSlowThumbProcessing = false;
+    bool makeFilmFrames = false;
     bool otherTracksInGeneral = false;
     bool computeFileHashes = false;
     bool skipExtAttributes = false;

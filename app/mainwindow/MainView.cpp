@@ -30,6 +30,7 @@
 #include "export/HTMLEntities/HTMLEntities.h"
 #include "export/PerspixProject.h"
 #include "filelist/FilelistFiller.h"
+#include "model/Keys.h"
 #include "model/Log.h"
 #include "readers/mediainfo/oMediaInfo.h"
 
@@ -234,6 +235,12 @@ void MainView::replaceCacher()
         m_cacher->setAnalyser(m_analyser);
     else // reopening a folder shows what was analysed before at once
         m_cacher->setResultStore(ResultStore::forSettings(m_ud));
+    // The window shows films' frames; other users of the analysis do not make them.
+    m_cacher->setOptionsProvider([] {
+        QVariantMap options = Settings().analysisOptions();
+        options.insert(keys::kOptMakeFilmFrames, true);
+        return options;
+    });
     m_cacher->setDelegate(this);
     if (m_worker)
         m_worker->setDataCacher(m_cacher.get());

@@ -87,6 +87,7 @@ QVariantMap QuickInfoWindow::analysisOptions() const
         {keys::kOptDisplayOtherTracksInGeneral,
          m_ud.boolValue(prefs::kDisplayOtherTracksInGeneral)},
         {keys::kOptComputeFileHashes, m_ud.boolValue(prefs::kComputeFileHashes)},
+        {keys::kOptMakeFilmFrames, true},
     };
 }
 

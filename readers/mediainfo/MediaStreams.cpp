@@ -108,7 +108,7 @@ GeneralRecord PerspixData::prepareMediainfoGeneral(oMediaInfo& mi)
         if (decoded && !decoded.decoded.isEmpty())
             general.insert(keys::kCoverData, decoded.decoded);
     }
-    if (!general.contains(keys::kCoverData) && useSlowThumbProcessing &&
+    if (!general.contains(keys::kCoverData) && useSlowThumbProcessing && makeFilmFrames &&
         mi.numberOfStreams(StreamKind::Video) > 0) {
         // Small films are not blown up: the frame is at most as large as the picture.
         const qint64 edge = std::max(int64Value(mi.GetVideo(0, QStringLiteral("Width"))),

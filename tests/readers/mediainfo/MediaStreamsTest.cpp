@@ -370,7 +370,8 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString() + (c.slow ? " slow" : " fast"));
-        const auto data = analyse(c.file, {{keys::kOptUseSlowThumbProcessing, c.slow}});
+        const auto data = analyse(c.file, {{keys::kOptUseSlowThumbProcessing, c.slow},
+                                           {keys::kOptMakeFilmFrames, true}});
         ASSERT_TRUE(data && data->dict());
         const GeneralRecord& general = *data->generalInfo();
         const QImage frame = general.values.value(keys::kFrameThumbnail).value<QImage>();
@@ -383,6 +384,10 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
         }
     }
     EXPECT_EQ(analyse(broken)->generalInfo()->string(keys::kFormat), QStringLiteral("MPEG-4"));
+    // Without a window to show it, no frame is made.
+    const auto unseen = analyse(QStringLiteral("media/paris.mp4"),
+                                {{keys::kOptUseSlowThumbProcessing, true}});
+    EXPECT_FALSE(unseen->generalInfo()->contains(keys::kFrameThumbnail));
 }
 
 TEST(MediaStreams, LocationFromQuickTimeOrUserData)
