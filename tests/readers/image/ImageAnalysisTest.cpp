@@ -428,8 +428,9 @@ TEST(ImageAnalysisTest, CoversAndPreviews)
         SCOPED_TRACE(QStringLiteral("%1 slow=%2").arg(c.file).arg(c.slow).toStdString());
         const auto data = analyse(c.file, c.slow, c.skipCovers);
         ASSERT_TRUE(data);
-        if (c.skipCovers)
+        if (c.skipCovers) {
             EXPECT_TRUE(data->hasPreviews()); // the previews are still counted
+        }
         const QVariant cover = data->generalInfo()->values.value(keys::kCoverData);
         EXPECT_EQ(cover.typeId(), c.type);
         if (c.type == QMetaType::QImage) {
