@@ -153,7 +153,8 @@ TEST(ResultStore, OnlyFactsThatStillHoldFindAResult)
 // the folder cannot hold one, the store is off for the run with one log line.
 TEST(ResultStore, UnusableDatabasesAreMovedAsideOrTheStoreIsOff)
 {
-    const QString sample = dataPath("audio/song.mp3");
+    const TempDir copies; // links made to the samples alongside would move their change time
+    const QString sample = copies.copyData("audio/song.mp3");
     const QVariantMap options = analysisOptions();
     const PerspixDataPtr data = PerspixData::dataAboutFile(sample, options);
     ASSERT_TRUE(data);
@@ -232,7 +233,8 @@ TEST(ResultStore, UnusableDatabasesAreMovedAsideOrTheStoreIsOff)
 TEST(ResultStore, SizeLimitDropsTheLeastRecentlyUsed)
 {
     TempDir dir;
-    const QString sample = dataPath("audio/song.mp3");
+    const TempDir copies; // links made to the samples alongside would move their change time
+    const QString sample = copies.copyData("audio/song.mp3");
     const PerspixDataPtr data = PerspixData::dataAboutFile(sample, {});
     ASSERT_TRUE(data);
     const auto facts = *ResultStore::factsOf(sample);
