@@ -297,19 +297,23 @@ bool ResultStore::prepareSchema(QString* reason, int* code)
     if (version < kStoreVersion) {
         if (!exec("BEGIN IMMEDIATE", &c))
             return failed(c);
-        if (!exec("DROP TABLE IF EXISTS results;"
-                  "CREATE TABLE results(path BLOB NOT NULL, options TEXT NOT NULL,"
-                  " size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, device INTEGER,"
-                  " value BLOB NOT NULL, cover TEXT NOT NULL, bytes INTEGER NOT NULL,"
-                  " PRIMARY KEY(path, options));"
-                  // Apart from the results: a new time of use rewrites a small row only.
-                  "DROP TABLE IF EXISTS usage;"
-                  "CREATE TABLE usage(path BLOB NOT NULL, options TEXT NOT NULL,"
-                  " used INTEGER NOT NULL, PRIMARY KEY(path, options));"
-                  "CREATE INDEX usage_used ON usage(used);"
-                  "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value);"
-                  "PRAGMA user_version=1",
-                  &c)) {
+        // An older store is made anew: its results are of an older program anyway.
+        const QByteArray schema =
+            QByteArrayLiteral(
+                "DROP TABLE IF EXISTS results;"
+                "CREATE TABLE results(path BLOB NOT NULL, options TEXT NOT NULL,"
+                " size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, device INTEGER,"
+                " value BLOB NOT NULL, cover TEXT NOT NULL, bytes INTEGER NOT NULL,"
+                " PRIMARY KEY(path, options));"
+                // Apart from the results: a new time of use rewrites a small row only.
+                "DROP TABLE IF EXISTS usage;"
+                "CREATE TABLE usage(path BLOB NOT NULL, options TEXT NOT NULL,"
+                " used INTEGER NOT NULL, PRIMARY KEY(path, options));"
+                "CREATE INDEX usage_used ON usage(used);"
+                "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value);"
+                "PRAGMA user_version=") +
+            QByteArray::number(kStoreVersion);
+        if (!exec(schema.constData(), &c)) {
             exec("ROLLBACK");
             return failed(c);
         }

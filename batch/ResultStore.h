@@ -36,7 +36,7 @@ public:
         bool operator==(const FileFacts&) const = default;
     };
 
-    static constexpr int kStoreVersion = 1;
+    static constexpr int kStoreVersion = 2;
     static constexpr qint64 kDefaultSizeLimit = qint64(1) << 30;
 
     // Opens (or creates) the store in a folder; one log line and a store that is off when

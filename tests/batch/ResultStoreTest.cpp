@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <sys/stat.h>
 #include <utime.h>
@@ -30,12 +31,20 @@ QVariantMap analysisOptions()
             {keys::kOptVideoUtility, QStringLiteral("mediainfo")}};
 }
 
-QStringList sampleFiles()
+// Copies of every sample, so that links made to the samples by other programs running
+// alongside (which move their change time) leave the test alone.
+QStringList sampleFiles(const TempDir& dir)
 {
     QStringList files;
-    QDirIterator it(dataPath(""), QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
+    const QDir data(dataPath(""));
+    QDirIterator it(data.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString relative = data.relativeFilePath(it.next());
+        const QString copy = dir.filePath(QStringLiteral("samples/") + relative);
+        QDir().mkpath(QFileInfo(copy).path());
+        if (QFile::copy(data.filePath(relative), copy))
+            files.append(copy);
+    }
     files.sort();
     return files;
 }
@@ -65,9 +74,9 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
     QList<std::pair<QString, PerspixDataPtr>> fresh;
     {
         LogCapture quiet;
-        ResultStore store(dir.path());
+        ResultStore store(dir.filePath("store"));
         ASSERT_TRUE(store.isOn());
-        for (const QString& path : sampleFiles()) {
+        for (const QString& path : sampleFiles(dir)) {
             const auto facts = ResultStore::factsOf(path);
             ASSERT_TRUE(facts);
             PerspixDataPtr data = PerspixData::dataAboutFile(path, options);
@@ -79,7 +88,7 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
     }
     ASSERT_GT(fresh.size(), 50);
     bool anyCover = false;
-    ResultStore store(dir.path());
+    ResultStore store(dir.filePath("store"));
     for (const auto& [path, data] : fresh) {
         SCOPED_TRACE(path.toStdString());
         const PerspixDataPtr stored = store.find(path, options, *ResultStore::factsOf(path));
@@ -100,7 +109,7 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
         EXPECT_EQ(outputsOf(path, stored), outputsOf(path, data));
     }
     EXPECT_TRUE(anyCover);
-    EXPECT_TRUE(QDir(dir.filePath("covers")).count() > 2);
+    EXPECT_TRUE(QDir(dir.filePath("store/covers")).count() > 2);
 }
 
 // Only facts that still hold find a result: a touched file, other options, a file that
@@ -144,7 +153,8 @@ TEST(ResultStore, OnlyFactsThatStillHoldFindAResult)
 // the folder cannot hold one, the store is off for the run with one log line.
 TEST(ResultStore, UnusableDatabasesAreMovedAsideOrTheStoreIsOff)
 {
-    const QString sample = dataPath("audio/song.mp3");
+    const TempDir copies; // links made to the samples alongside would move their change time
+    const QString sample = copies.copyData("audio/song.mp3");
     const QVariantMap options = analysisOptions();
     const PerspixDataPtr data = PerspixData::dataAboutFile(sample, options);
     ASSERT_TRUE(data);
@@ -223,7 +233,8 @@ TEST(ResultStore, UnusableDatabasesAreMovedAsideOrTheStoreIsOff)
 TEST(ResultStore, SizeLimitDropsTheLeastRecentlyUsed)
 {
     TempDir dir;
-    const QString sample = dataPath("audio/song.mp3");
+    const TempDir copies; // links made to the samples alongside would move their change time
+    const QString sample = copies.copyData("audio/song.mp3");
     const PerspixDataPtr data = PerspixData::dataAboutFile(sample, {});
     ASSERT_TRUE(data);
     const auto facts = *ResultStore::factsOf(sample);
