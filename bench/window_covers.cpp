@@ -14,7 +14,7 @@
 
 #include "batch/DataCacher.h"
 #include "filelist/FilelistFiller.h"
-#include "model/CoreSetup.h"
+#include "batch/CoreSetup.h"
 #include "model/Keys.h"
 #include "model/Settings.h"
 
