@@ -36,6 +36,13 @@ public:
     // hold the text, for an element of a list written piece by piece.
     std::optional<QString> stringWithObject(const QVariant& object, quint64 depth = 0);
     const QList<JsonError>& errorTrace() const { return m_errorTrace; }
+    // One string as a JSON string literal, quotes included.
+    static QString quotedString(const QString& text)
+    {
+        QString out;
+        writeString(text, out);
+        return out;
+    }
 
 private:
     bool writeValue(const QVariant& value, QString& out);

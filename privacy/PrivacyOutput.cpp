@@ -1,6 +1,7 @@
 // Text, CSV and JSON forms of privacy reports (see PrivacyOutput.h).
 #include "privacy/PrivacyOutput.h"
 
+#include "export/JsonWriter.h"
 #include "model/Utilities.h"
 
 namespace perspix::privacy {
@@ -9,35 +10,7 @@ namespace {
 
 QString jsonString(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += QLatin1Char('"');
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'"':
-            out += QLatin1String("\\\"");
-            break;
-        case u'\\':
-            out += QLatin1String("\\\\");
-            break;
-        case u'\n':
-            out += QLatin1String("\\n");
-            break;
-        case u'\r':
-            out += QLatin1String("\\r");
-            break;
-        case u'\t':
-            out += QLatin1String("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    out += QLatin1Char('"');
-    return out;
+    return JsonWriter::quotedString(text);
 }
 
 QString csvField(const QString& text)
