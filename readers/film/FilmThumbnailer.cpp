@@ -5,6 +5,35 @@
 #include <libffmpegthumbnailer/videothumbnailerc.h>
 #include <memory>
 
+#include "readers/LoadedLibrary.h"
+
+// libffmpegthumbnailer brings the whole FFmpeg stack, well over a hundred libraries: it is
+// opened at the first frame, and runs that make none never load it.
+namespace {
+
+perspix::LoadedLibrary& library()
+{
+    static perspix::LoadedLibrary thumbnailer(FFMPEGTHUMBNAILER_SONAME);
+    return thumbnailer;
+}
+
+} // namespace
+
+PERSPIX_FORWARD(library, video_thumbnailer*, video_thumbnailer_create, (void), (), nullptr)
+PERSPIX_FORWARD(library, void, video_thumbnailer_destroy, (video_thumbnailer * thumbnailer),
+                (thumbnailer), )
+PERSPIX_FORWARD(library, image_data*, video_thumbnailer_create_image_data, (void), (), nullptr)
+PERSPIX_FORWARD(library, void, video_thumbnailer_destroy_image_data, (image_data * data), (data), )
+PERSPIX_FORWARD(library, int, video_thumbnailer_generate_thumbnail_to_buffer,
+                (video_thumbnailer * thumbnailer, const char* name, image_data* frame),
+                (thumbnailer, name, frame), -1)
+PERSPIX_FORWARD(library, void, video_thumbnailer_set_log_callback,
+                (video_thumbnailer * thumbnailer, thumbnailer_log_callback callback),
+                (thumbnailer, callback), )
+PERSPIX_FORWARD(library, int, video_thumbnailer_set_size,
+                (video_thumbnailer * thumbnailer, int width, int height),
+                (thumbnailer, width, height), -1)
+
 namespace perspix {
 
 QImage FilmThumbnailer::frameOfFile(const QString& path, int size)
