@@ -11,8 +11,6 @@
 #include "model/Log.h"
 #include "taglink/Taglink.h"
 
-#include "readers/mediainfo/oMediaInfo.h"
-#include "readers/image/HeifReader.h"
 #include "readers/image/oEXIV2.h"
 
 namespace perspix {
@@ -49,10 +47,8 @@ void setupCore()
         mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
         mallopt(M_TOP_PAD, 64 * 1024 * 1024);
         mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
-        oMediaInfo::setupLibrary();
         // Image libraries: global tables that are not safe to build from several threads.
         oEXIV2::setupLibrary();
-        HeifReader::initialize();
         // Qt's TIFF decoder (camera raw files, TIFF images) goes through libtiff, whose
         // default handlers print every oddity of a maker's file on standard error. The
         // decoder reports a failed read to its caller, so the lines only add noise.

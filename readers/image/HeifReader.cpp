@@ -6,6 +6,7 @@
 #include <QFile>
 #include <cstring>
 #include <libheif/heif.h>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -57,6 +58,10 @@ struct OpenedFile
 
 OpenedFile openContext(const QString& path)
 {
+    // The library (and its plug-ins) is set up by the first HEIF file a run meets, so that
+    // runs without one never load it.
+    static std::once_flag initialized;
+    std::call_once(initialized, [] { heif_init(nullptr); });
     OpenedFile opened;
     opened.context.reset(heif_context_alloc());
     if (!opened.context)
@@ -103,11 +108,6 @@ std::vector<heif_item_id> idList(int count)
 }
 
 } // namespace
-
-void HeifReader::initialize()
-{
-    heif_init(nullptr);
-}
 
 std::unique_ptr<oEXIV2> HeifReader::read(const QString& path)
 {

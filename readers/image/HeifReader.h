@@ -15,9 +15,6 @@ class oEXIV2;
 class HeifReader
 {
 public:
-    // Once at start, before any thread reads a HEIF file.
-    static void initialize();
-
     // An image adapter holding the file's image data record; nothing (and the line
     // "libheif: <message>" in the log) when libheif cannot read the file.
     static std::unique_ptr<oEXIV2> read(const QString& path);

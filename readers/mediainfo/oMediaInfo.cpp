@@ -13,7 +13,6 @@
 #include <QRegularExpression>
 #include <array>
 #include <atomic>
-#include <clocale>
 #include <cwchar>
 #include <mutex>
 #include <string>
@@ -112,7 +111,7 @@ QByteArray decodeBase64(const QString& text)
 
 } // namespace
 
-oMediaInfo::oMediaInfo() : m_handle(MediaInfo_New())
+oMediaInfo::oMediaInfo() : m_handle((setupLibrary(), MediaInfo_New()))
 {
     if (!m_handle) {
         logLine(QStringLiteral("Failed to create MI object"));
@@ -335,11 +334,14 @@ QString oMediaInfo::myCodecHint(StreamKind kind, std::size_t stream)
 
 void oMediaInfo::setupLibrary()
 {
-    // The library turns wide-character paths into bytes through the character-type
-    // locale; in "C" every non-ASCII path would fail to open.
-    std::setlocale(LC_CTYPE, "C.UTF-8");
-    MediaInfo_Option(nullptr, L"Language", toWide(labelTranslationText()).c_str());
-    MediaInfo_Option(nullptr, L"cover_data", L"base64");
+    // The library turns wide-character paths into bytes through the character-type locale
+    // ("C.UTF-8", set by the core's set-up). Its options are process-wide: they are set by
+    // the first use, before any handle exists, so that runs without films never load it.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        MediaInfo_Option(nullptr, L"Language", toWide(labelTranslationText()).c_str());
+        MediaInfo_Option(nullptr, L"cover_data", L"base64");
+    });
 }
 
 QString oMediaInfo::labelTranslationText()
@@ -356,6 +358,7 @@ QString oMediaInfo::labelTranslationText()
 
 QString oMediaInfo::libVersion()
 {
+    setupLibrary();
     return fromWide(MediaInfo_Option(nullptr, L"info_version", L""));
 }
 

@@ -78,8 +78,8 @@ public:
     // Short codec name ("MP3", "MPEG-2", "MS MPEG-4", ...) or "".
     QString myCodecHint(StreamKind kind, std::size_t stream);
 
-    // Library-wide options: path encoding, custom labels, covers as base 64. Once at
-    // start, before any adapter exists.
+    // Library-wide options: custom labels, covers as base 64. Done by the first adapter or
+    // version query; calling it again does nothing.
     static void setupLibrary();
     static QString libVersion();
     static std::optional<QString> streamKindToHumanString(int kind);
