@@ -17,6 +17,7 @@
 #include <string_view>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "model/Log.h"
 #include "model/NativePath.h"
@@ -54,7 +55,7 @@ DecodeFunction libraryDecode()
               "_ZN5Exiv29XmpParser6decodeERNS_7XmpDataERKNSt7__cxx1112basic_stringIcSt11char_"
               "traitsIcESaIcEEE"
 #else
-               "_ZN5Exiv29XmpParser6decodeERNS_7XmpDataERKSs"
+              "_ZN5Exiv29XmpParser6decodeERNS_7XmpDataERKSs"
 #endif
               ));
     return decode;
@@ -132,6 +133,24 @@ std::optional<QString> fromLibrary(const char* text)
     if (decoder.hasError())
         return std::nullopt;
     return decoded;
+}
+
+// The text the library prints for an entry, written through one stream per thread that is
+// reset to a new stream's state each time: the stream that Metadatum::print makes for every
+// entry cost more than most entries' text.
+std::string printed(const Exiv2::Metadatum& datum, const Exiv2::ExifData* exif = nullptr)
+{
+    thread_local std::ostringstream stream;
+    thread_local const std::ios::fmtflags freshFlags = stream.flags();
+    thread_local const char freshFill = stream.fill();
+    stream.str(std::string());
+    stream.clear();
+    stream.flags(freshFlags);
+    stream.precision(6);
+    stream.width(0);
+    stream.fill(freshFill);
+    datum.write(stream, exif);
+    return stream.str();
 }
 
 std::optional<QString> fromLibrary(const std::string& text)
@@ -424,7 +443,7 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
             if (labelText.empty())
                 labelText = tagName;
             const auto label = fromLibrary(labelText);
-            auto value = fromLibrary(datum.print(&exif));
+            auto value = fromLibrary(printed(datum, &exif));
             if (!label || label->isEmpty() || !value || value->isEmpty())
                 continue;
             const long size = datum.size();
@@ -441,7 +460,7 @@ void oEXIV2::prepareExif(Exiv2::Image& image, ImageDataRecord& result)
         }
 
         if (const Exiv2::Exifdatum* lens = lensDatum(index)) {
-            if (auto name = fromLibrary(lens->print(&exif)))
+            if (auto name = fromLibrary(printed(*lens, &exif)))
                 easy.lensName = *name;
         }
 
@@ -670,7 +689,7 @@ void oEXIV2::prepareIptc(Exiv2::Image& image, ImageDataRecord& result)
         for (const Exiv2::Iptcdatum& datum : iptc) {
             const auto key = fromLibrary(datum.key());
             const auto label = fromLibrary(datum.tagLabel());
-            const auto value = fromLibrary(datum.print());
+            const auto value = fromLibrary(printed(datum));
             if (!key || !label || label->isEmpty() || !value || value->isEmpty())
                 continue;
             auto existing = entries.find(*key);
@@ -701,7 +720,7 @@ void oEXIV2::prepareXmp(Exiv2::Image& image, ImageDataRecord& result)
             const std::string keyText = datum.key();
             try {
                 const auto key = fromLibrary(keyText);
-                const auto value = fromLibrary(datum.print());
+                const auto value = fromLibrary(printed(datum));
                 const auto group = fromLibrary(datum.groupName());
                 const auto label = fromLibrary(datum.tagLabel());
                 if (!key || !value || !group || !label || label->isEmpty())
@@ -796,9 +815,52 @@ qsizetype oEXIV2::choosePreview(const QList<PreviewChoiceInfo>& previews)
     return chosen;
 }
 
+namespace {
+
+// Exif groups in which the library's preview loaders look for nothing: the photo, GPS and
+// interoperability directories, and the maker notes that hold no preview. Every loader
+// looks its tags up one by one through the whole Exif list, so a Canon or Nikon photo's
+// hundreds of maker-note entries made finding its previews cost more than reading it.
+bool holdsNoPreview(const std::string& group)
+{
+    static const std::unordered_set<std::string> groups = {
+        "Photo", "GPSInfo", "Iop", "Fujifilm", "Sigma", "Panasonic", "Samsung2"};
+    if (groups.count(group))
+        return true;
+    const auto startsWith = [&group](std::string_view prefix) {
+        return group.compare(0, prefix.size(), prefix) == 0;
+    };
+    return startsWith("Canon") || (startsWith("Nikon") && group != "NikonPreview") ||
+           (startsWith("Sony") && group != "SonyMinolta");
+}
+
+// While alive, the image's Exif list holds only the entries of groups that may describe a
+// preview; the whole list comes back afterwards.
+class PreviewExifView
+{
+public:
+    explicit PreviewExifView(Exiv2::Image& image) : m_live(image.exifData())
+    {
+        for (const Exiv2::Exifdatum& datum : m_live)
+            if (!holdsNoPreview(datum.groupName()))
+                m_kept.add(datum);
+        std::swap(m_live, m_kept);
+    }
+    ~PreviewExifView() { std::swap(m_live, m_kept); }
+    PreviewExifView(const PreviewExifView&) = delete;
+    PreviewExifView& operator=(const PreviewExifView&) = delete;
+
+private:
+    Exiv2::ExifData& m_live;
+    Exiv2::ExifData m_kept;
+};
+
+} // namespace
+
 void oEXIV2::prepareThumbnails(Exiv2::Image& image, ImageDataRecord& result)
 {
     try {
+        const PreviewExifView view(image);
         Exiv2::PreviewManager manager(image);
         const Exiv2::PreviewPropertiesList list = manager.getPreviewProperties();
         result.thumbCount = QString::number(list.size());
