@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "batch/CoreSetup.h"
 #include "batch/DataCacher.h"
 #include "filelist/FilelistFiller.h"
-#include "batch/CoreSetup.h"
 #include "model/Keys.h"
 #include "model/Settings.h"
 
@@ -71,7 +71,10 @@ int main(int argc, char** argv)
     Settings::registerDefaults();
     const Settings settings;
     const auto mode = quint32(settings.intValue(prefs::kMTMode));
-    const QVariantMap withCovers = settings.analysisOptions();
+    // As the window asks: covers that need a full decode are left to be made when shown.
+    QVariantMap withCovers = settings.analysisOptions();
+    withCovers.insert(keys::kOptMakeFilmFrames, true);
+    withCovers.insert(keys::kOptDeferSlowCovers, true);
     QVariantMap withoutCovers = withCovers;
     withoutCovers.insert(keys::kOptSkipCoverPictures, true);
 

@@ -42,6 +42,9 @@ inline const QString kOptSkipCoverPictures = QStringLiteral("skipCoverPictures")
 // Films without a cover get a frame (with useSlowThumbProcessing): only where a window shows
 // it, since decoding a frame costs more than the rest of a film's analysis.
 inline const QString kOptMakeFilmFrames = QStringLiteral("makeFilmFrames");
+// Covers that only a full decode gives (a picture without a large enough preview, a film's
+// frame) are left to be made when the file is shown: a window shows a few of its files.
+inline const QString kOptDeferSlowCovers = QStringLiteral("deferSlowCovers");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
 
 // General record.
@@ -55,6 +58,9 @@ inline const QString kThumbCount = QStringLiteral("thumbCount");
 inline const QString kCoverData = QStringLiteral("coverData");
 // A frame of a film without a cover (QImage); shown like a cover, never saved as one.
 inline const QString kFrameThumbnail = QStringLiteral("frameThumbnail");
+// The cover left to make when the file is shown (deferSlowCovers): "image", or "film:" and
+// the frame's largest edge.
+inline const QString kCoverToMake = QStringLiteral("coverToMake");
 inline const QString kStreams = QStringLiteral("streams");
 inline const QString kContent = QStringLiteral("content");
 inline const QString kGeneralLatitude = QStringLiteral("Latitude");

@@ -46,6 +46,7 @@ void PerspixData::setInitOptions(const QVariantMap* options)
     apply(keys::kOptUseSIUnits, useSIUnits);
     apply(keys::kOptUseSlowThumbProcessing, useSlowThumbProcessing);
     apply(keys::kOptMakeFilmFrames, makeFilmFrames);
+    apply(keys::kOptDeferSlowCovers, deferSlowCovers);
     apply(keys::kOptDisplayOtherTracksInGeneral, otherTracksInGeneral);
     apply(keys::kOptComputeFileHashes, computeFileHashes);
     apply(keys::kOptSkipExtAttributes, skipExtAttributes);

@@ -14,6 +14,8 @@
 #include "model/FileFactEntry.h"
 #include "model/ParameterRecord.h"
 
+class QImage;
+
 namespace taglink {
 class TaglinkStayOpenProcess;
 class Taglink;
@@ -87,6 +89,9 @@ class PerspixData
 {
 public:
     static PerspixDataPtr dataAboutFile(const QString& path, const QVariantMap& options);
+    // The cover that an analysis with deferSlowCovers left to make (the general record's
+    // coverToMake); a null image when the file gives none. Safe on any thread.
+    static QImage makeDeferredCover(const QString& path, const QString& what);
     static PerspixDataPtr dataAboutFile(const QString& path, const QVariantMap& options,
                                         taglink::TaglinkStayOpenProcess* exiftool);
 
@@ -102,6 +107,7 @@ public:
     bool useSIUnits = true;
     bool useSlowThumbProcessing = false;
     bool makeFilmFrames = false;
+    bool deferSlowCovers = false;
     bool otherTracksInGeneral = false;
     bool computeFileHashes = false;
     bool skipExtAttributes = false;

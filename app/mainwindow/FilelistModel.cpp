@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "app/mainwindow/CoverMaker.h"
 #include "batch/DataCacher.h"
 #include "model/Keys.h"
 #include "model/NativePath.h"
@@ -18,7 +19,17 @@ constexpr int kIconSize = 32;
 
 } // namespace
 
-FilelistModel::FilelistModel(QObject* parent) : QAbstractListModel(parent) {}
+FilelistModel::FilelistModel(QObject* parent) : QAbstractListModel(parent)
+{
+    connect(&CoverMaker::instance(), &CoverMaker::coverMade, this, [this](const QString& path) {
+        for (const FilelistItemPtr& item : std::as_const(m_items)) {
+            if (item->filename() != path)
+                continue;
+            item->setIcon({}); // made anew from the cover
+            itemChanged(item);
+        }
+    });
+}
 
 QImage FilelistModel::coverImage(const PerspixDataPtr& data, bool* fromFile)
 {
@@ -27,6 +38,12 @@ QImage FilelistModel::coverImage(const PerspixDataPtr& data, bool* fromFile)
     const GeneralRecord* general = data ? data->generalInfo() : nullptr;
     if (!general)
         return {};
+    const QImage made = CoverMaker::instance().cover(data);
+    if (!made.isNull()) {
+        if (fromFile)
+            *fromFile = !general->string(keys::kCoverToMake).startsWith(QLatin1String("film"));
+        return made;
+    }
     if (general->contains(keys::kCoverData)) {
         const QVariant cover = general->values.value(keys::kCoverData);
         const QImage image = cover.metaType() == QMetaType::fromType<QImage>()

@@ -45,8 +45,8 @@ public:
     // The icon a row shows; updates the item's icon and spinner state as it goes.
     QIcon iconForItem(const FilelistItemPtr& item) const;
     static QIcon fileIcon(const QString& path);
-    // The file's own cover, else the frame made of a film; null without either. fromFile
-    // tells whether the picture is stored in the file.
+    // The cover made when shown (CoverMaker), else the file's own cover, else the frame made
+    // of a film; null without any. fromFile tells whether the picture is the file's own.
     static QImage coverImage(const PerspixDataPtr& data, bool* fromFile = nullptr);
     static QIcon placeholderIcon();
 

@@ -9,6 +9,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/mainwindow/CoverMaker.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/FilelistModel.h"
 #include "app/mainwindow/OutlineDelegate.h"
@@ -86,6 +87,11 @@ GeneralView::GeneralView(QWidget* parent)
     m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
+    connect(&CoverMaker::instance(), &CoverMaker::coverMade, this, [this](const QString& path) {
+        if (m_shown && m_shown->filename == path)
+            showCover(m_shown, path);
+    });
+
     m_busy->setRange(0, 0);
     m_busy->setTextVisible(false);
     m_busy->setMaximumWidth(160);
@@ -145,6 +151,7 @@ void GeneralView::setName(const QString& path)
 
 void GeneralView::clearDisplay()
 {
+    m_shown.reset();
     m_cover->setImage({}, false);
     m_name->clear();
     m_kind->clear();
@@ -191,15 +198,21 @@ void GeneralView::showData(const PerspixDataPtr& data, const QString& path)
             bitrate.isEmpty() ? duration : QStringLiteral("%1 (%2)").arg(duration, bitrate));
     }
 
+    m_shown = data;
+    showCover(data, path);
+
+    m_streamModel->setContent(general->streams);
+    fitStreamList();
+}
+
+void GeneralView::showCover(const PerspixDataPtr& data, const QString& path)
+{
     bool fromFile = false;
     const QImage cover = FilelistModel::coverImage(data, &fromFile);
     if (!cover.isNull())
         m_cover->setImage(cover, fromFile);
     else
         m_cover->setImage(FilelistModel::fileIcon(path).pixmap(256).toImage(), false);
-
-    m_streamModel->setContent(general->streams);
-    fitStreamList();
 }
 
 void GeneralView::fitStreamList()

@@ -73,6 +73,7 @@ protected:
 
 private:
     void setName(const QString& path);
+    void showCover(const PerspixDataPtr& data, const QString& path);
     // The stream list is as tall as its lines (the page's free space stays below it).
     void fitStreamList();
 
@@ -88,6 +89,7 @@ private:
     QTreeView* m_streams;
     ExtTreeModel* m_streamModel;
     OutlineDelegate* m_streamDelegate;
+    PerspixDataPtr m_shown; // whose cover may still be made
 };
 
 } // namespace perspix

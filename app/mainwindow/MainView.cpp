@@ -235,10 +235,12 @@ void MainView::replaceCacher()
         m_cacher->setAnalyser(m_analyser);
     else // reopening a folder shows what was analysed before at once
         m_cacher->setResultStore(ResultStore::forSettings(m_ud));
-    // The window shows films' frames; other users of the analysis do not make them.
+    // The window shows films' frames; other users of the analysis do not make them. Covers
+    // that need a full decode are made when their file is on screen (CoverMaker).
     m_cacher->setOptionsProvider([] {
         QVariantMap options = Settings().analysisOptions();
         options.insert(keys::kOptMakeFilmFrames, true);
+        options.insert(keys::kOptDeferSlowCovers, true);
         return options;
     });
     m_cacher->setDelegate(this);

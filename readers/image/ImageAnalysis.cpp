@@ -8,6 +8,7 @@
 
 #include "model/Keys.h"
 #include "model/PerspixData.h"
+#include "readers/film/FilmThumbnailer.h"
 #include "readers/image/ImageUtilities.h"
 #include "readers/image/oEXIV2.h"
 
@@ -112,6 +113,17 @@ private:
 
 } // namespace
 
+QImage PerspixData::makeDeferredCover(const QString& path, const QString& what)
+{
+    if (what == QLatin1String("image"))
+        return ImageUtilities::thumbnailedImageFromURL(path, kCoverEdge).value_or(QImage());
+    if (what.startsWith(QLatin1String("film:"))) {
+        const int edge = what.mid(5).toInt();
+        return edge > 0 ? FilmThumbnailer::frameOfFile(path, edge) : QImage();
+    }
+    return {};
+}
+
 bool PerspixData::runImageBranch(std::optional<GeneralRecord>& general,
                                  std::optional<PreparedData>& prepared)
 {
@@ -165,8 +177,12 @@ GeneralRecord PerspixData::prepareExiv2General(const oEXIV2& adapter) const
         if (!record->thumb.isEmpty() && record->thumbHeight >= kCoverEdge + 1)
             cover = ImageUtilities::thumbnailedImageFromData(record->thumb, kCoverEdge,
                                                              previewOrientation(*record));
-        if (!cover && useSlowThumbProcessing)
-            cover = ImageUtilities::thumbnailedImageFromURL(filename, kCoverEdge);
+        if (!cover && useSlowThumbProcessing) {
+            if (deferSlowCovers)
+                general.insert(keys::kCoverToMake, QStringLiteral("image"));
+            else
+                cover = ImageUtilities::thumbnailedImageFromURL(filename, kCoverEdge);
+        }
         if (cover)
             general.insert(keys::kCoverData, *cover);
         else if (!record->thumb.isEmpty())

@@ -113,11 +113,15 @@ GeneralRecord PerspixData::prepareMediainfoGeneral(oMediaInfo& mi)
         // Small films are not blown up: the frame is at most as large as the picture.
         const qint64 edge = std::max(int64Value(mi.GetVideo(0, QStringLiteral("Width"))),
                                      int64Value(mi.GetVideo(0, QStringLiteral("Height"))));
-        const int size = edge > 0 ? int(std::min<qint64>(edge, kFrameThumbnailSize))
-                                  : kFrameThumbnailSize;
-        const QImage frame = FilmThumbnailer::frameOfFile(filename, size);
-        if (!frame.isNull())
-            general.insert(keys::kFrameThumbnail, frame);
+        const int size =
+            edge > 0 ? int(std::min<qint64>(edge, kFrameThumbnailSize)) : kFrameThumbnailSize;
+        if (deferSlowCovers) {
+            general.insert(keys::kCoverToMake, QStringLiteral("film:%1").arg(size));
+        } else {
+            const QImage frame = FilmThumbnailer::frameOfFile(filename, size);
+            if (!frame.isNull())
+                general.insert(keys::kFrameThumbnail, frame);
+        }
     }
 
     dataFillGeneralStreamsFrom(mi, general);

@@ -15,10 +15,12 @@
 #include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
+#include "app/mainwindow/FilelistModel.h"
 #include "app/mainwindow/FilelistView.h"
 #include "app/mainwindow/GeneralView.h"
 #include "app/mainwindow/MainView.h"
 #include "batch/WindowWorker.h"
+#include "model/Keys.h"
 #include "model/Log.h"
 
 using namespace perspix;
@@ -106,6 +108,25 @@ private slots:
                      !f.view->totalsText().startsWith(QStringLiteral("00:00:00")),
                  qPrintable(f.view->totalsText()));
         QCOMPARE(f.view->progressBar()->toolTip(), QStringLiteral("3 of 3 processed"));
+    }
+
+    // A picture whose cover needs a full decode is analysed without it; the cover is made
+    // once the file is shown, and reaches both the General tab and the list row.
+    void coverLeftToMakeArrivesWhenShown()
+    {
+        SampleFolder folder;
+        folder.add(QStringLiteral("images/IMG_5195.HEIC"), QStringLiteral("phone.heic"));
+        Fixture f;
+        f.view->processFiles({folder.url()});
+        QVERIFY(f.waitUntilDone());
+        const PerspixDataPtr data = f.view->filelist().first()->data();
+        QVERIFY(data && !data->generalInfo()->contains(keys::kCoverData));
+        QCOMPARE(data->generalInfo()->string(keys::kCoverToMake), QStringLiteral("image"));
+        CoverView* cover = f.view->generalView()->coverView();
+        QVERIFY(waitFor([&] { return cover->coverFromFile(); }, 20000));
+        QCOMPARE(cover->image().size(), QSize(198, 256));
+        // The row's icon is drawn from the same made cover.
+        QCOMPARE(FilelistModel::coverImage(data).size(), QSize(198, 256));
     }
 
     void aBurstOfResultsRearrangesOnce()

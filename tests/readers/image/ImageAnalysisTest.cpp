@@ -19,11 +19,13 @@ using namespace perspix::test;
 
 namespace {
 
-PerspixDataPtr analyse(const QString& path, bool slowThumbnails = false, bool skipCovers = false)
+PerspixDataPtr analyse(const QString& path, bool slowThumbnails = false, bool skipCovers = false,
+                       bool deferSlowCovers = false)
 {
     QVariantMap options;
     options.insert(keys::kOptUseSlowThumbProcessing, slowThumbnails);
     options.insert(keys::kOptSkipCoverPictures, skipCovers);
+    options.insert(keys::kOptDeferSlowCovers, deferSlowCovers);
     return PerspixData::dataAboutFile(path, options);
 }
 
@@ -399,6 +401,8 @@ TEST(ImageAnalysisTest, CoversAndPreviews)
         QMetaType::Type type; // UnknownType: no cover
         QSize size;
         bool skipCovers = false;
+        // The window's analysis: the slow cover is left to make, at this size.
+        QSize deferred = {};
     };
     const QList<Case> cases = {
         // Front ends that show no covers get none, neither decoded nor as bytes.
@@ -421,13 +425,31 @@ TEST(ImageAnalysisTest, CoversAndPreviews)
          true,
          QMetaType::QImage,
          {256, 192}},
+        // Left to make when shown: the small preview's bytes meanwhile, nothing for a HEIF.
+        {dataPath(QStringLiteral("images/Canon_40D.jpg")),
+         true,
+         QMetaType::QByteArray,
+         {},
+         false,
+         {100, 68}},
+        {dataPath(QStringLiteral("images/IMG_5195.HEIC")),
+         true,
+         QMetaType::UnknownType,
+         {},
+         false,
+         {198, 256}},
         // Damaged image data: whatever can be decoded, and no crash.
         {dataPath(QStringLiteral("images/image01551.jpg")), false, QMetaType::UnknownType, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 slow=%2").arg(c.file).arg(c.slow).toStdString());
-        const auto data = analyse(c.file, c.slow, c.skipCovers);
+        const auto data = analyse(c.file, c.slow, c.skipCovers, c.deferred.isValid());
         ASSERT_TRUE(data);
+        const QString toMake = data->generalInfo()->string(keys::kCoverToMake);
+        EXPECT_EQ(toMake.isEmpty(), !c.deferred.isValid());
+        if (c.deferred.isValid()) {
+            EXPECT_EQ(PerspixData::makeDeferredCover(c.file, toMake).size(), c.deferred);
+        }
         if (c.skipCovers) {
             EXPECT_TRUE(data->hasPreviews()); // the previews are still counted
         }

@@ -370,8 +370,8 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString() + (c.slow ? " slow" : " fast"));
-        const auto data = analyse(c.file, {{keys::kOptUseSlowThumbProcessing, c.slow},
-                                           {keys::kOptMakeFilmFrames, true}});
+        const auto data = analyse(
+            c.file, {{keys::kOptUseSlowThumbProcessing, c.slow}, {keys::kOptMakeFilmFrames, true}});
         ASSERT_TRUE(data && data->dict());
         const GeneralRecord& general = *data->generalInfo();
         const QImage frame = general.values.value(keys::kFrameThumbnail).value<QImage>();
@@ -385,9 +385,19 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
     }
     EXPECT_EQ(analyse(broken)->generalInfo()->string(keys::kFormat), QStringLiteral("MPEG-4"));
     // Without a window to show it, no frame is made.
-    const auto unseen = analyse(QStringLiteral("media/paris.mp4"),
-                                {{keys::kOptUseSlowThumbProcessing, true}});
+    const auto unseen =
+        analyse(QStringLiteral("media/paris.mp4"), {{keys::kOptUseSlowThumbProcessing, true}});
     EXPECT_FALSE(unseen->generalInfo()->contains(keys::kFrameThumbnail));
+    // The window's analysis leaves the frame to be made when the film is shown.
+    const auto deferred =
+        analyse(QStringLiteral("media/paris.mp4"), {{keys::kOptUseSlowThumbProcessing, true},
+                                                    {keys::kOptMakeFilmFrames, true},
+                                                    {keys::kOptDeferSlowCovers, true}});
+    const QString toMake = deferred->generalInfo()->string(keys::kCoverToMake);
+    EXPECT_FALSE(deferred->generalInfo()->contains(keys::kFrameThumbnail));
+    EXPECT_EQ(
+        PerspixData::makeDeferredCover(dataPath(QStringLiteral("media/paris.mp4")), toMake).size(),
+        QSize(256, 192));
 }
 
 TEST(MediaStreams, LocationFromQuickTimeOrUserData)
