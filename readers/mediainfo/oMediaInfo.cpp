@@ -337,10 +337,16 @@ void oMediaInfo::setupLibrary()
     // The library turns wide-character paths into bytes through the character-type locale
     // ("C.UTF-8", set by the core's set-up). Its options are process-wide: they are set by
     // the first use, before any handle exists, so that runs without films never load it.
+    // They go through a handle of their own: the interface keeps the reply to a call
+    // without a handle for good, while a handle's replies go with it.
     static std::once_flag once;
     std::call_once(once, [] {
-        MediaInfo_Option(nullptr, L"Language", toWide(labelTranslationText()).c_str());
-        MediaInfo_Option(nullptr, L"cover_data", L"base64");
+        void* handle = MediaInfo_New();
+        if (!handle)
+            return;
+        MediaInfo_Option(handle, L"Language", toWide(labelTranslationText()).c_str());
+        MediaInfo_Option(handle, L"cover_data", L"base64");
+        MediaInfo_Delete(handle);
     });
 }
 
@@ -359,7 +365,12 @@ QString oMediaInfo::labelTranslationText()
 QString oMediaInfo::libVersion()
 {
     setupLibrary();
-    return fromWide(MediaInfo_Option(nullptr, L"info_version", L""));
+    void* handle = MediaInfo_New();
+    if (!handle)
+        return {};
+    const QString version = fromWide(MediaInfo_Option(handle, L"info_version", L""));
+    MediaInfo_Delete(handle);
+    return version;
 }
 
 std::optional<QString> oMediaInfo::streamKindToHumanString(int kind)
