@@ -23,6 +23,7 @@
 #include "batch/CoreSetup.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
+#include "model/NativePath.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initPerspixResources()
@@ -40,14 +41,15 @@ QList<QUrl> urlsFromPaths(const QStringList& paths)
 {
     QList<QUrl> urls;
     for (const QString& path : paths)
-        urls.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        urls.append(NativePath::url(NativePath::ofShown(NativePath::absolute(path))));
     return urls;
 }
 // One file needs no list; a folder or a project becomes one.
 bool isSingleFile(const QUrl& url)
 {
-    const QFileInfo info(url.toLocalFile());
-    return info.isFile() && info.suffix().toLower() != PerspixProject::kExtension;
+    const QString path = NativePath::ofUrl(url);
+    return NativePath::isRegularFile(path) &&
+           QFileInfo(path).suffix().toLower() != PerspixProject::kExtension;
 }
 } // namespace
 

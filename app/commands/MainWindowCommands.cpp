@@ -15,9 +15,10 @@
 #include <QUrl>
 
 #include "app/AppController.h"
-#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/commands/DiagnosticsCommands.h"
 #include "app/commands/ExportSheet.h"
+#include "app/commands/StripCommands.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/FilelistView.h"
@@ -26,12 +27,12 @@
 #include "app/mainwindow/MainWindowController.h"
 #include "app/mainwindow/MainWindowViews.h"
 #include "app/platform/OpenWithMenu.h"
-#include "app/preview/QuickLookWindow.h"
 #include "app/platform/RevealInFileManager.h"
-#include "app/commands/StripCommands.h"
+#include "app/preview/QuickLookWindow.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
 #include "model/Keys.h"
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 #include "readers/image/oEXIV2.h"
 #include "readers/mediainfo/oMediaInfo.h"
@@ -281,8 +282,9 @@ void MainWindowCommands::openProject()
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setNameFilter(tr("Perspix projects (*.%1)").arg(PerspixProject::kExtension));
-    connect(dialog, &QFileDialog::fileSelected, this,
-            [this](const QString& path) { m_window->processUrls({QUrl::fromLocalFile(path)}); });
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
+        m_window->processUrls({NativePath::url(NativePath::ofShown(path))});
+    });
     dialog->open();
 }
 

@@ -122,8 +122,8 @@ void MainWindowController::buildContent()
     m_content->addWidget(m_dropTarget);
     m_content->addWidget(m_tabs);
     const auto updateContent = [this] {
-        m_content->setCurrentWidget(m_view->filelist().isEmpty() ? static_cast<QWidget*>(m_dropTarget)
-                                                                 : m_tabs);
+        m_content->setCurrentWidget(
+            m_view->filelist().isEmpty() ? static_cast<QWidget*>(m_dropTarget) : m_tabs);
     };
     connect(m_view, &MainView::arrangedFilelistChanged, this, updateContent);
     connect(m_view, &MainView::progressChanged, this, updateContent);
@@ -547,7 +547,7 @@ void MainWindowController::openDirectory()
 {
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Folder"));
     if (!folder.isEmpty())
-        processUrls({QUrl::fromLocalFile(folder)});
+        processUrls({NativePath::url(NativePath::ofShown(folder))});
 }
 
 void MainWindowController::find()
