@@ -109,8 +109,8 @@ void MainWindowCommands::buildActions()
     m_export->setIcon(QIcon::fromTheme(QStringLiteral("document-export"),
                                        QIcon::fromTheme(QStringLiteral("document-save-as"))));
     m_export->setIconText(tr("Export"));
-    m_saveProject =
-        make(tr("Save Project &As…"), QKeySequence::SaveAs, [this] { saveProjectAs(); });
+    m_saveProject = make(tr("Save Project &As…"), QKeySequence(tr("Ctrl+Shift+S")),
+                         [this] { saveProjectAs(); });
     m_openProject = make(tr("Open &Project…"), QKeySequence(), [this] { openProject(); });
     m_removeMetadata = make(tr("Remove &Metadata…"), QKeySequence(), [this] {
         if (view()->canExportAll())
@@ -247,6 +247,7 @@ void MainWindowCommands::saveProjectAs()
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setNameFilter(tr("Perspix projects (*.%1)").arg(PerspixProject::kExtension));
     dialog->setDefaultSuffix(PerspixProject::kExtension);
+    dialog->resize(860, 540); // the date column is elided at Qt's default size
     const QString project = m_window->projectName();
     dialog->selectFile((project.isEmpty() ? tr("Untitled") : project) + QLatin1Char('.') +
                        PerspixProject::kExtension);
@@ -282,6 +283,7 @@ void MainWindowCommands::openProject()
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setNameFilter(tr("Perspix projects (*.%1)").arg(PerspixProject::kExtension));
+    dialog->resize(860, 540);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
         m_window->processUrls({NativePath::url(NativePath::ofShown(path))});
     });

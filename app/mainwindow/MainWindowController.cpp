@@ -83,6 +83,8 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
                                                      : fittingSidebarWidth());
     m_splitter->setSizes(m_sidebarPos == 0 ? QList<int>{width, 10000} : QList<int>{10000, width});
     setSidebarVisible(m_openSidebar, false);
+    // The keys go to the list first, not to a search field.
+    m_view->filelistView()->setFocus();
 
     const QByteArray frame = m_ud.value(kWindowFrame).toByteArray();
     if (frame.isEmpty() || !restoreGeometry(frame)) {
