@@ -6,6 +6,9 @@
 #include <cstddef>
 
 #include <MediaInfoDLL/MediaInfoDLL_Static.h>
+// The library-wide options through the C++ class: the C interface keeps a reply buffer for
+// the null handle that it never frees.
+#include <MediaInfo/MediaInfo.h>
 
 #include <QDir>
 #include <QFile>
@@ -338,8 +341,8 @@ void oMediaInfo::setupLibrary()
     // The library turns wide-character paths into bytes through the character-type
     // locale; in "C" every non-ASCII path would fail to open.
     std::setlocale(LC_CTYPE, "C.UTF-8");
-    MediaInfo_Option(nullptr, L"Language", toWide(labelTranslationText()).c_str());
-    MediaInfo_Option(nullptr, L"cover_data", L"base64");
+    MediaInfoLib::MediaInfo::Option_Static(L"Language", toWide(labelTranslationText()));
+    MediaInfoLib::MediaInfo::Option_Static(L"cover_data", L"base64");
 }
 
 QString oMediaInfo::labelTranslationText()
@@ -356,7 +359,7 @@ QString oMediaInfo::labelTranslationText()
 
 QString oMediaInfo::libVersion()
 {
-    return fromWide(MediaInfo_Option(nullptr, L"info_version", L""));
+    return fromWide(MediaInfoLib::MediaInfo::Option_Static(L"info_version").c_str());
 }
 
 std::optional<QString> oMediaInfo::streamKindToHumanString(int kind)
