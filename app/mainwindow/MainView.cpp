@@ -90,6 +90,7 @@ MainView::MainView(QWidget* window)
             &MainView::applyDisplaySettings);
     updateTotalDurationAndFileCount();
     updateTotalProgress();
+    m_pagesForTheWindow = {m_sidebar, m_general, m_extendedPage, m_custom, m_nameSearch};
 }
 
 MainView::~MainView()
@@ -98,6 +99,10 @@ MainView::~MainView()
         m_cacher->setDelegate(nullptr);
         m_cacher->cancelThreads();
     }
+    // The pages a window places are its own; those no window took go with the view.
+    for (const QPointer<QWidget>& page : m_pagesForTheWindow)
+        if (page && !page->parent())
+            delete page.data();
 }
 
 void MainView::buildSidebar()
