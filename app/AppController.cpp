@@ -23,6 +23,7 @@
 #include "batch/CoreSetup.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
+#include "model/NativePath.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initPerspixResources()
@@ -40,14 +41,15 @@ QList<QUrl> urlsFromPaths(const QStringList& paths)
 {
     QList<QUrl> urls;
     for (const QString& path : paths)
-        urls.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        urls.append(NativePath::url(NativePath::ofShown(NativePath::absolute(path))));
     return urls;
 }
 // One file needs no list; a folder or a project becomes one.
 bool isSingleFile(const QUrl& url)
 {
-    const QFileInfo info(url.toLocalFile());
-    return info.isFile() && info.suffix().toLower() != PerspixProject::kExtension;
+    const QString path = NativePath::ofUrl(url);
+    return NativePath::isRegularFile(path) &&
+           QFileInfo(path).suffix().toLower() != PerspixProject::kExtension;
 }
 } // namespace
 
@@ -348,11 +350,14 @@ void AppController::noteRecentDocuments(const QList<QUrl>& urls)
 {
     QStringList recent = m_ud.value(kRecentDocuments).toStringList();
     for (const QUrl& url : urls) {
-        const QString path = url.toLocalFile();
+        const QString path = NativePath::ofUrl(url);
         if (path.isEmpty())
             continue;
-        recent.removeAll(path);
-        recent.prepend(path);
+        // A name that is not UTF-8 is kept as its URL, whose percent-encoding holds the bytes.
+        const QString entry =
+            NativePath::isText(path) ? path : NativePath::url(path).toString(QUrl::FullyEncoded);
+        recent.removeAll(entry);
+        recent.prepend(entry);
     }
     while (recent.size() > kMaxRecentDocuments)
         recent.removeLast();
@@ -362,8 +367,9 @@ void AppController::noteRecentDocuments(const QList<QUrl>& urls)
 QList<QUrl> AppController::recentDocuments() const
 {
     QList<QUrl> urls;
-    for (const QString& path : m_ud.value(kRecentDocuments).toStringList())
-        urls.append(QUrl::fromLocalFile(path));
+    for (const QString& entry : m_ud.value(kRecentDocuments).toStringList())
+        urls.append(entry.startsWith(QLatin1String("file:")) ? QUrl(entry)
+                                                             : QUrl::fromLocalFile(entry));
     return urls;
 }
 

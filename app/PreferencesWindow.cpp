@@ -77,6 +77,8 @@ QSpinBox* PreferencesWindow::intControl(const QString& key, int min, int max, QW
     auto* spin = new QSpinBox(parent);
     spin->setRange(min, max);
     spin->setValue(int(m_ud.intValue(key)));
+    // As wide as its largest value, not stretched across the pane.
+    spin->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(spin, &QSpinBox::valueChanged, this, [this, key](int v) { m_ud.setValue(key, v); });
     m_controls.insert(key, spin);
     return spin;
@@ -151,8 +153,9 @@ QWidget* PreferencesWindow::buildAnalysisPane()
     form->addRow(QString(),
                  boolControl(prefs::kUseSIUnits,
                              tr("Sizes and rates in decimal units (kB = 1000 bytes)"), pane));
-    form->addRow(QString(), boolControl(prefs::kUseSlowThumbProcessing,
-                                        tr("Make covers from whole images and frames of films"), pane));
+    form->addRow(QString(),
+                 boolControl(prefs::kUseSlowThumbProcessing,
+                             tr("Make covers from whole images and frames of films"), pane));
     form->addRow(QString(), boolControl(prefs::kDisplayOtherTracksInGeneral,
                                         tr("Show other tracks in the general view"), pane));
     form->addRow(QString(), boolControl(prefs::kUseSystemMetadata,

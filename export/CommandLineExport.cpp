@@ -8,6 +8,7 @@
 #include "export/ExportFormat.h"
 #include "export/PerspixExporter.h"
 #include "export/PerspixProject.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -109,7 +110,7 @@ CommandLineExport::Status CommandLineExport::saveProject(const QString& projectP
     const QStringList absolute = [&] {
         QStringList list;
         for (const QString& p : paths)
-            list.append(QFileInfo(p).absoluteFilePath());
+            list.append(NativePath::absolute(p));
         return list;
     }();
     const auto project = PerspixProject::projectWithFilelist(absolute);
@@ -146,7 +147,7 @@ std::optional<QStringList> CommandLineExport::openProject(const QString& project
     }
     QStringList paths;
     for (const QUrl& url : *documents)
-        paths.append(url.toLocalFile());
+        paths.append(NativePath::ofUrl(url));
     return paths;
 }
 

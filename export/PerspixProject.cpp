@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/PropertyList.h"
 
 namespace perspix {
@@ -15,6 +16,9 @@ namespace {
 
 const QString kDocuments = QStringLiteral("documents");
 const QString kFile = QStringLiteral("file");
+// The path's bytes, beside "file", when they are not UTF-8 text: "file" then holds the name as
+// shown (U+FFFD for each stray byte), which older readers take as a missing file.
+const QString kFileBytes = QStringLiteral("fileBytes");
 // Security-scoped bookmark of a document: written by platforms that have them.
 const QString kBookmark = QStringLiteral("ssb");
 
@@ -45,7 +49,7 @@ PerspixProjectPtr PerspixProject::projectWithFilelist(const std::optional<QStrin
     QList<QUrl> documents;
     documents.reserve(filenames->size());
     for (const QString& filename : *filenames)
-        documents.append(QUrl::fromLocalFile(filename));
+        documents.append(NativePath::url(filename));
     auto project = std::make_shared<PerspixProject>();
     project->setDocuments(documents);
     return project;
@@ -120,7 +124,10 @@ std::optional<QByteArray> PerspixProject::dataOfProjectToSaveInFile(const QUrl&)
     for (const QUrl& document : *docs) {
         // Linux has no security-scoped bookmarks: an entry is its path alone.
         PlistDict entry;
-        entry.insert(kFile, document.toLocalFile());
+        const QString path = NativePath::ofUrl(document);
+        entry.insert(kFile, NativePath::shown(path));
+        if (!NativePath::isText(path))
+            entry.insert(kFileBytes, NativePath::encoded(path));
         entries.append(QVariant::fromValue(entry));
     }
     PlistDict root;
@@ -179,11 +186,19 @@ std::optional<QList<QUrl>> PerspixProject::documentsByReadingProjectFile() const
             continue;
         }
         const QVariant file = entry.value(kFile);
-        if (file.typeId() != QMetaType::QString || file.toString().isEmpty())
+        const QVariant bytes = entry.value(kFileBytes);
+        QString name;
+        if (bytes.typeId() == QMetaType::QByteArray && !bytes.toByteArray().isEmpty())
+            name = NativePath::decoded(bytes.toByteArray());
+        else if (file.typeId() == QMetaType::QString)
+            name = file.toString();
+        if (name.isEmpty())
             continue; // neither a bookmark nor a path: nothing to open
-        const QUrl document = QUrl::fromLocalFile(projectFolder.absoluteFilePath(file.toString()));
+        const QUrl document = NativePath::url(
+            name.startsWith(QLatin1Char('/')) ? name : projectFolder.absoluteFilePath(name));
         if (seen.contains(document)) {
-            logLine(QStringLiteral("Ignore duplicate document: %1").arg(document.toLocalFile()));
+            logLine(QStringLiteral("Ignore duplicate document: %1")
+                        .arg(NativePath::shown(NativePath::ofUrl(document))));
             continue;
         }
         seen.insert(document);

@@ -105,7 +105,7 @@ FilelistFiller FilelistFiller::fillerWithSourceArray(const QList<QUrl>& urls)
     QStringList paths;
     paths.reserve(urls.size());
     for (const QUrl& url : urls)
-        paths.append(url.isLocalFile() ? url.toLocalFile() : url.path());
+        paths.append(url.isLocalFile() ? NativePath::ofUrl(url) : url.path());
     return FilelistFiller(paths, false);
 }
 

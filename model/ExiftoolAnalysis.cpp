@@ -2,6 +2,7 @@
 // the general record, the extended tree, the per-section parameters and the export keys.
 // Taglink speaks UTF-8 std::string; the conversion to QString happens here and only here.
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -94,6 +95,18 @@ GeneralRecord PerspixData::prepareExiftoolGeneral(const taglink::Taglink& taglin
     } else {
         general.insert(keys::kDuration, QString());
     }
+    // A film gets the same frame as on the MediaInfo branch.
+    bool film = false;
+    qint64 edge = 0;
+    for (const auto& [key, tag] : data.exifData) {
+        const std::string_view name = std::string_view(key).substr(key.rfind('.') + 1);
+        if (name == "MIMEType")
+            film = film || tag.value.starts_with("video/");
+        else if (name == "ImageWidth" || name == "ImageHeight")
+            edge = std::max(edge, fromUtf8(tag.value).toLongLong());
+    }
+    if (film)
+        addFilmFrame(general, edge);
     return general;
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -252,6 +253,55 @@ bool NativePath::isText(const QString& path)
         if (isKeptByte(c.unicode()))
             return false;
     return true;
+}
+
+QUrl NativePath::url(const QString& path)
+{
+    if (isText(path))
+        return QUrl::fromLocalFile(path);
+    // QUrl keeps a percent-encoded byte that is not part of UTF-8 text as it is.
+    QUrl url;
+    url.setScheme(QStringLiteral("file"));
+    url.setPath(QString::fromLatin1(encoded(path).toPercentEncoding("/")), QUrl::TolerantMode);
+    return url;
+}
+
+QString NativePath::ofUrl(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return {};
+    const QString text = url.toLocalFile();
+    if (!text.contains(QChar(QChar::ReplacementCharacter)))
+        return text;
+    return decoded(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
+QString NativePath::ofShown(const QString& path)
+{
+    if (!path.contains(QChar(QChar::ReplacementCharacter)) || exists(path))
+        return path;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return path;
+    const QString parent = slash == 0 ? QStringLiteral("/") : ofShown(path.left(slash));
+    const QString name = path.mid(slash + 1);
+    DIR* dir = ::opendir(encoded(parent).constData());
+    if (!dir)
+        return path;
+    QString found;
+    int matches = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray bytes(entry->d_name);
+        const QString candidate = decoded(bytes);
+        if (shown(candidate) == name || QString::fromUtf8(bytes) == name) {
+            found = candidate;
+            ++matches;
+        }
+    }
+    ::closedir(dir);
+    if (matches != 1)
+        return path;
+    return (parent.endsWith(QLatin1Char('/')) ? parent : parent + QLatin1Char('/')) + found;
 }
 
 NativePath::TextAlias::TextAlias(const QString& path)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QUrl>
 #include <string>
 
 namespace perspix {
@@ -42,6 +43,15 @@ public:
     static bool copy(const QString& from, const QString& to, QString* error = nullptr);
     // True when the path's bytes are valid UTF-8, so that libraries taking text reach it.
     static bool isText(const QString& path);
+
+    // File URLs that carry every byte of the path percent-encoded (QUrl::fromLocalFile and
+    // toLocalFile go through text and would turn a stray byte into U+FFFD). ofUrl() gives an
+    // empty path for a URL that is not a local file.
+    static QUrl url(const QString& path);
+    static QString ofUrl(const QUrl& url);
+    // A path as Qt's widgets hand it back, names decoded with U+FFFD for stray bytes: the
+    // path on disk it stands for, when one entry of each folder matches; else the path.
+    static QString ofShown(const QString& path);
 
     // For a library that takes a path only as text: a symbolic link to the path under a
     // text name (the shown name, same extension), in a private folder removed with the

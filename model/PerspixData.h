@@ -172,6 +172,10 @@ public:
     PreparedData prepareExiftoolData(const taglink::Taglink& taglink,
                                      const GeneralRecord& general) const;
 
+    // A film without a cover of its own, when the options ask for frames: its frame under
+    // "frameThumbnail", at most the picture's largest edge (0 when unknown) and 256 pixels.
+    void addFilmFrame(GeneralRecord& general, qint64 pictureEdge) const;
+
     // Kind flags, set by the reader branches.
     void setIsImage(bool v) { m_isImage = v; }
     void markVideo() { m_isVideo = true; }

@@ -19,6 +19,7 @@
 
 #include "app/AppController.h"
 #include "app/mainwindow/MainView.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -36,9 +37,13 @@ std::optional<QString> FileDialogChooser::chooseSaveFile(const QString& proposed
     dialog.setNameFilter(QObject::tr("%1 files (*.%2)").arg(extension.toUpper(), extension));
     dialog.setDefaultSuffix(extension);
     dialog.selectFile(proposedName + QLatin1Char('.') + extension);
+    dialog.resize(860, 540); // the date column is elided at Qt's default size
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().first();
+    // The folder may have a name that is not UTF-8: the new file goes into it.
+    const QString chosen = dialog.selectedFiles().first();
+    const qsizetype slash = chosen.lastIndexOf(QLatin1Char('/'));
+    return slash > 0 ? NativePath::ofShown(chosen.left(slash)) + chosen.mid(slash) : chosen;
 }
 
 std::optional<QString> FileDialogChooser::chooseFolder()
@@ -48,9 +53,10 @@ std::optional<QString> FileDialogChooser::chooseFolder()
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setLabelText(QFileDialog::Accept, QObject::tr("Select"));
     dialog.setWindowModality(Qt::WindowModal);
+    dialog.resize(860, 540);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().first();
+    return NativePath::ofShown(dialog.selectedFiles().first());
 }
 
 ExportSheet::ExportSheet(MainView* view, QWidget* window)

@@ -15,9 +15,10 @@
 #include <QUrl>
 
 #include "app/AppController.h"
-#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/commands/DiagnosticsCommands.h"
 #include "app/commands/ExportSheet.h"
+#include "app/commands/StripCommands.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/FilelistView.h"
@@ -26,12 +27,12 @@
 #include "app/mainwindow/MainWindowController.h"
 #include "app/mainwindow/MainWindowViews.h"
 #include "app/platform/OpenWithMenu.h"
-#include "app/preview/QuickLookWindow.h"
 #include "app/platform/RevealInFileManager.h"
-#include "app/commands/StripCommands.h"
+#include "app/preview/QuickLookWindow.h"
 #include "batch/WindowWorker.h"
 #include "export/PerspixProject.h"
 #include "model/Keys.h"
+#include "model/NativePath.h"
 #include "model/Utilities.h"
 #include "readers/image/oEXIV2.h"
 #include "readers/mediainfo/oMediaInfo.h"
@@ -108,8 +109,8 @@ void MainWindowCommands::buildActions()
     m_export->setIcon(QIcon::fromTheme(QStringLiteral("document-export"),
                                        QIcon::fromTheme(QStringLiteral("document-save-as"))));
     m_export->setIconText(tr("Export"));
-    m_saveProject =
-        make(tr("Save Project &As…"), QKeySequence::SaveAs, [this] { saveProjectAs(); });
+    m_saveProject = make(tr("Save Project &As…"), QKeySequence(tr("Ctrl+Shift+S")),
+                         [this] { saveProjectAs(); });
     m_openProject = make(tr("Open &Project…"), QKeySequence(), [this] { openProject(); });
     m_removeMetadata = make(tr("Remove &Metadata…"), QKeySequence(), [this] {
         if (view()->canExportAll())
@@ -246,6 +247,7 @@ void MainWindowCommands::saveProjectAs()
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setNameFilter(tr("Perspix projects (*.%1)").arg(PerspixProject::kExtension));
     dialog->setDefaultSuffix(PerspixProject::kExtension);
+    dialog->resize(860, 540); // the date column is elided at Qt's default size
     const QString project = m_window->projectName();
     dialog->selectFile((project.isEmpty() ? tr("Untitled") : project) + QLatin1Char('.') +
                        PerspixProject::kExtension);
@@ -281,8 +283,10 @@ void MainWindowCommands::openProject()
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setNameFilter(tr("Perspix projects (*.%1)").arg(PerspixProject::kExtension));
-    connect(dialog, &QFileDialog::fileSelected, this,
-            [this](const QString& path) { m_window->processUrls({QUrl::fromLocalFile(path)}); });
+    dialog->resize(860, 540);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
+        m_window->processUrls({NativePath::url(NativePath::ofShown(path))});
+    });
     dialog->open();
 }
 

@@ -19,6 +19,7 @@
 #include "app/mainwindow/MainView.h"
 
 #include "export/AttachmentsExtractor.h"
+#include "model/NativePath.h"
 #include "readers/image/MetadataRemover.h"
 
 namespace perspix {
@@ -222,11 +223,10 @@ public:
         m_remover.setArrayWithData(m_records);
         const QVariantMap chosen = parts();
         m_remover.setMetadataParts(chosen);
-        m_remover.setPrivacyStrip(chosen.value(QStringLiteral("privacy-all")).toBool()
-                                      ? privacy::Strip::All
-                                  : chosen.value(QStringLiteral("privacy")).toBool()
-                                      ? privacy::Strip::High
-                                      : privacy::Strip::None);
+        m_remover.setPrivacyStrip(
+            chosen.value(QStringLiteral("privacy-all")).toBool() ? privacy::Strip::All
+            : chosen.value(QStringLiteral("privacy")).toBool()   ? privacy::Strip::High
+                                                                 : privacy::Strip::None);
         m_remover.setDelegate(this);
         if (m_records.isEmpty() ||
             (!m_remover.metadata().any() && m_remover.privacyStrip() == privacy::Strip::None))
@@ -288,9 +288,10 @@ QString StripCommands::chooseFolder(QWidget* parent, const QString& title)
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setLabelText(QFileDialog::Accept, QObject::tr("Save"));
     dialog.setWindowModality(Qt::WindowModal);
+    dialog.resize(860, 540); // the date column is elided at Qt's default size
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    return NativePath::ofShown(dialog.selectedFiles().first());
 }
 
 QDialog* StripCommands::removeMetadata(MainView* view, QWidget* window)

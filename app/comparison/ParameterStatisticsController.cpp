@@ -164,7 +164,13 @@ void ParameterStatisticsController::setContent(const QList<StatisticsRow>& rows,
     // The title of a tree parameter ends with a line feed; a window title shows one line.
     const QString title = label.trimmed();
     setWindowTitle(title);
-    m_title->setText(title);
+    // An empty table says how to fill it, rather than leaving a bare heading.
+    m_title->setText(rows.isEmpty() ? tr("Select a parameter in the Extended tab or in an "
+                                         "extended comparison to count its values.")
+                                    : title);
+    QFont font = m_title->font();
+    font.setBold(!rows.isEmpty());
+    m_title->setFont(font);
     m_table->resizeRowsToContents();
 }
 

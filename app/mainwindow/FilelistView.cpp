@@ -11,6 +11,7 @@
 #include "app/AppController.h"
 #include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/MainView.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -64,7 +65,7 @@ void FilelistView::startDrag(Qt::DropActions)
         const FilelistItemPtr item = m_owner->arrangedModel()->itemAt(index.row());
         if (!item)
             continue;
-        urls.append(QUrl::fromLocalFile(item->filename()));
+        urls.append(NativePath::url(item->filename()));
         sourceRows.append(m_owner->filelistRowOfItem(item));
     }
     std::sort(sourceRows.begin(), sourceRows.end());

@@ -221,6 +221,8 @@ void GeneralView::fitStreamList()
     for (int row = 0; row < m_streamModel->rowCount(); ++row)
         height += std::max(m_streams->sizeHintForRow(row), 1);
     m_streams->setMaximumHeight(std::max(height, 2 * m_streams->frameWidth() + 4));
+    // A file without stream lines (a still image, a film read by ExifTool) shows no empty strip.
+    m_streams->setVisible(m_streamModel->rowCount() > 0);
 }
 
 void GeneralView::resizeEvent(QResizeEvent* event)

@@ -83,11 +83,14 @@ MainView::MainView(QWidget* window)
     m_custom = new QPlainTextEdit;
     m_custom->setReadOnly(true);
     m_custom->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_custom->setPlaceholderText(tr("The Diagnostics menu shows ExifTool's report or the raw XMP "
+                                    "of the selected file here."));
     applyDisplaySettings();
     connect(&Notifier::instance(), &Notifier::parameterDisplayDidChange, this,
             &MainView::applyDisplaySettings);
     updateTotalDurationAndFileCount();
     updateTotalProgress();
+    m_pagesForTheWindow = {m_sidebar, m_general, m_extendedPage, m_custom, m_nameSearch};
 }
 
 MainView::~MainView()
@@ -96,6 +99,10 @@ MainView::~MainView()
         m_cacher->setDelegate(nullptr);
         m_cacher->cancelThreads();
     }
+    // The pages a window places are its own; those no window took go with the view.
+    for (const QPointer<QWidget>& page : m_pagesForTheWindow)
+        if (page && !page->parent())
+            delete page.data();
 }
 
 void MainView::buildSidebar()
@@ -104,6 +111,9 @@ void MainView::buildSidebar()
     m_globalSearch = new QLineEdit(m_sidebar);
     m_globalSearch->setPlaceholderText(tr("Search in metadata"));
     m_globalSearch->setClearButtonEnabled(true);
+    // A click or the find command enters it; a new window does not start in it, where it
+    // would take the keys of Export (Ctrl+E) and Quick Look (Space).
+    m_globalSearch->setFocusPolicy(Qt::ClickFocus);
     m_globalSearch->setToolTip(tr("Shows only the files whose metadata contains the text "
                                   "(press Enter)"));
     connect(m_globalSearch, &QLineEdit::returnPressed, this, &MainView::updateFilelistFilter);
@@ -112,13 +122,14 @@ void MainView::buildSidebar()
             updateFilelistFilter();
     });
     connect(m_globalSearch, &QLineEdit::editingFinished, this, [this] {
-        // The field gives up the focus until the find command asks for it again.
-        m_globalSearch->setFocusPolicy(Qt::NoFocus);
+        // The field leaves the keyboard's tab chain until a click or the find command.
+        m_globalSearch->setFocusPolicy(Qt::ClickFocus);
     });
 
     m_nameSearch = new QLineEdit;
     m_nameSearch->setPlaceholderText(tr("Filter file names"));
     m_nameSearch->setClearButtonEnabled(true);
+    m_nameSearch->setFocusPolicy(Qt::ClickFocus); // as the metadata search: not at start
     connect(m_nameSearch, &QLineEdit::textChanged, this, &MainView::updateFilelistFilter);
     m_nameSearch->installEventFilter(new EscapeFilter(m_nameSearch, [this] {
         if (m_nameSearch->text().isEmpty())

@@ -188,6 +188,8 @@ private:
     QProgressBar* m_progress = nullptr;
     GeneralView* m_general = nullptr;
     QWidget* m_extendedPage = nullptr;
+    // The widgets made for the window to place (see the destructor).
+    QList<QPointer<QWidget>> m_pagesForTheWindow;
     QWidget* m_extSearchBar = nullptr;
     QLineEdit* m_extSearch = nullptr;
     ExtendedOutline* m_outline = nullptr;

@@ -83,6 +83,8 @@ MainWindowController::MainWindowController(QWidget* parent) : QMainWindow(parent
                                                      : fittingSidebarWidth());
     m_splitter->setSizes(m_sidebarPos == 0 ? QList<int>{width, 10000} : QList<int>{10000, width});
     setSidebarVisible(m_openSidebar, false);
+    // The keys go to the list first, not to a search field.
+    m_view->filelistView()->setFocus();
 
     const QByteArray frame = m_ud.value(kWindowFrame).toByteArray();
     if (frame.isEmpty() || !restoreGeometry(frame)) {
@@ -122,8 +124,8 @@ void MainWindowController::buildContent()
     m_content->addWidget(m_dropTarget);
     m_content->addWidget(m_tabs);
     const auto updateContent = [this] {
-        m_content->setCurrentWidget(m_view->filelist().isEmpty() ? static_cast<QWidget*>(m_dropTarget)
-                                                                 : m_tabs);
+        m_content->setCurrentWidget(
+            m_view->filelist().isEmpty() ? static_cast<QWidget*>(m_dropTarget) : m_tabs);
     };
     connect(m_view, &MainView::arrangedFilelistChanged, this, updateContent);
     connect(m_view, &MainView::progressChanged, this, updateContent);
@@ -547,7 +549,7 @@ void MainWindowController::openDirectory()
 {
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Folder"));
     if (!folder.isEmpty())
-        processUrls({QUrl::fromLocalFile(folder)});
+        processUrls({NativePath::url(NativePath::ofShown(folder))});
 }
 
 void MainWindowController::find()

@@ -8,8 +8,8 @@
 #include <QTextDocument>
 #include <QTreeView>
 
-#include "app/mainwindow/ExtTreeModel.h"
 #include "app/TextBreaks.h"
+#include "app/mainwindow/ExtTreeModel.h"
 #include "model/ExtTreeItem.h"
 
 namespace perspix {
@@ -141,7 +141,10 @@ void OutlineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QTextDocument doc;
     layoutStyled(doc, styledValue.value<StyledText>(), opt.font, textRect.width(), m_wrap);
     painter->save();
-    painter->translate(textRect.topLeft());
+    // Centred in a padded row as the plain values beside it are.
+    const int spare = textRect.height() - qCeil(doc.size().height());
+    const int top = (opt.displayAlignment & Qt::AlignVCenter) && spare > 0 ? spare / 2 : 0;
+    painter->translate(textRect.topLeft() + QPoint(0, top));
     painter->setClipRect(QRect(QPoint(0, 0), textRect.size()));
     QAbstractTextDocumentLayout::PaintContext context;
     const bool selected = opt.state & QStyle::State_Selected;

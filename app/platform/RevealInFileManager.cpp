@@ -1,5 +1,6 @@
 // Revealing a file in the file manager (see RevealInFileManager.h).
 #include "app/platform/RevealInFileManager.h"
+#include "model/NativePath.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -25,7 +26,7 @@ bool revealInFileManager(const QString& path)
          bus.interface()->activatableServiceNames().value().contains(kService))) {
         QDBusMessage call =
             QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+        call << QStringList{NativePath::url(path).toString(QUrl::FullyEncoded)} << QString();
         // Not waited for: a file manager that starts slowly must not hold the window.
         if (bus.send(call))
             return true;

@@ -18,6 +18,7 @@
 #include "app/mainwindow/FilelistModel.h"
 #include "app/mainwindow/OutlineDelegate.h"
 #include "model/Keys.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -93,9 +94,9 @@ QVariantMap QuickInfoWindow::analysisOptions() const
 
 void QuickInfoWindow::processUrl(const QUrl& url)
 {
-    const QString path = url.toLocalFile();
-    setWindowFilePath(path);
-    setWindowTitle(QFileInfo(path).fileName());
+    const QString path = NativePath::ofUrl(url);
+    setWindowFilePath(NativePath::shown(path));
+    setWindowTitle(QFileInfo(NativePath::shown(path)).fileName());
     m_data = PerspixData::dataAboutFile(path, analysisOptions());
     const ExtTreeList* content = m_data ? m_data->extendedContent() : nullptr;
     m_outline->setContent(content ? *content : ExtTreeList{});

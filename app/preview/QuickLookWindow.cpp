@@ -1,5 +1,6 @@
 // The quick-look preview window (see QuickLookWindow.h).
 #include "app/preview/QuickLookWindow.h"
+#include "model/NativePath.h"
 
 #include <QAudioOutput>
 #include <QFileIconProvider>
@@ -162,7 +163,7 @@ void QuickLookWindow::showMedia()
     ensurePlayer();
     m_kind = Kind::Media;
     m_stack->setCurrentWidget(m_mediaPage);
-    m_player->setSource(QUrl::fromLocalFile(m_path));
+    m_player->setSource(NativePath::url(m_path));
     m_player->play();
 }
 

@@ -1,6 +1,7 @@
 // The privacy report window (see PrivacyWindowController.h).
 #include "app/privacy/PrivacyWindowController.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 
 #include "app/Notifier.h"
 #include "app/WindowInfo.h"
+#include "app/WindowPlacement.h"
 #include "app/commands/StripCommands.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
@@ -74,6 +76,9 @@ PrivacyWindowController::PrivacyWindowController()
         {tr("Category"), tr("Level"), tr("Parameter"), tr("Value"), tr("Removal")});
     m_findings->setRootIsDecorated(false);
     m_findings->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The values take the room that is left, not the removal hints.
+    m_findings->header()->setStretchLastSection(false);
+    m_findings->header()->setSectionResizeMode(3, QHeaderView::Stretch);
 
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -92,6 +97,10 @@ PrivacyWindowController::PrivacyWindowController()
     layout->addWidget(splitter, 1);
     layout->addLayout(bottom);
     resize(980, 560);
+    auto* close = new QAction(this);
+    close->setShortcuts({QKeySequence::Close, QKeySequence(Qt::Key_Escape)});
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
 
     m_refreshTimer.setSingleShot(true);
     m_refreshTimer.setInterval(kRefreshDelayMs);
@@ -124,6 +133,8 @@ void PrivacyWindowController::showSharedPrivacyWindow()
                 main = candidate;
     }
     showReportsOfWindow(main ? main : m_window.data());
+    if (!isVisible())
+        WindowPlacement::keepOnScreen(this);
     show();
     raise();
     activateWindow();
@@ -212,8 +223,15 @@ void PrivacyWindowController::showFindingsOfSelection()
     m_findings->clear();
     const QModelIndexList rows = m_table->selectionModel()->selectedRows();
     m_remove->setEnabled(!rows.isEmpty());
-    if (rows.size() != 1 || rows.first().row() >= m_reports.size())
+    if (rows.size() != 1 || rows.first().row() >= m_reports.size()) {
+        // Without one selected file the lower list says what it is for.
+        auto* hint = new QTreeWidgetItem(m_findings);
+        hint->setText(0, rows.isEmpty() ? tr("Select a file to see what it reveals.")
+                                        : tr("Select one file to see what it reveals."));
+        hint->setFlags(Qt::NoItemFlags);
+        m_findings->setFirstColumnSpanned(0, QModelIndex(), true);
         return;
+    }
     const privacy::Report& report = m_reports[rows.first().row()];
     if (!report.complete) {
         auto* line = new QTreeWidgetItem(m_findings);

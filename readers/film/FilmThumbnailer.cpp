@@ -2,9 +2,13 @@
 #include "readers/film/FilmThumbnailer.h"
 
 #include <QFile>
+#include <algorithm>
 #include <libffmpegthumbnailer/videothumbnailerc.h>
 #include <memory>
 
+#include "model/Keys.h"
+#include "model/NativePath.h"
+#include "model/PerspixData.h"
 #include "readers/LoadedLibrary.h"
 
 // libffmpegthumbnailer brings the whole FFmpeg stack, well over a hundred libraries: it is
@@ -56,7 +60,7 @@ QImage FilmThumbnailer::frameOfFile(const QString& path, int size)
     // would only repeat that on standard error.
     video_thumbnailer_set_log_callback(thumbnailer.get(), nullptr);
 
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = NativePath::encoded(path);
     if (video_thumbnailer_generate_thumbnail_to_buffer(thumbnailer.get(), name.constData(),
                                                        frame.get()) != 0)
         return {};
@@ -67,6 +71,22 @@ QImage FilmThumbnailer::frameOfFile(const QString& path, int size)
         return {};
     // The buffer belongs to the image data record: copy before it goes.
     return QImage(frame->image_data_ptr, width, height, width * 3, QImage::Format_RGB888).copy();
+}
+
+void PerspixData::addFilmFrame(GeneralRecord& general, qint64 pictureEdge) const
+{
+    constexpr qint64 kLargest = 256;
+    if (!useSlowThumbProcessing || !makeFilmFrames || general.contains(keys::kCoverData))
+        return;
+    // Small films are not blown up: the frame is at most as large as the picture.
+    const int size = int(pictureEdge > 0 ? std::min(pictureEdge, kLargest) : kLargest);
+    if (deferSlowCovers) {
+        general.insert(keys::kCoverToMake, QStringLiteral("film:%1").arg(size));
+        return;
+    }
+    const QImage frame = FilmThumbnailer::frameOfFile(filename, size);
+    if (!frame.isNull())
+        general.insert(keys::kFrameThumbnail, frame);
 }
 
 } // namespace perspix

@@ -8,7 +8,6 @@
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"
-#include "readers/film/FilmThumbnailer.h"
 #include "readers/mediainfo/oMediaInfo.h"
 
 namespace perspix {
@@ -16,7 +15,6 @@ namespace perspix {
 namespace {
 
 // Films get frames as large as the covers the image branch makes.
-constexpr int kFrameThumbnailSize = 256;
 
 // The leading integer of a library value ("2024.000" reads 2024), clamped to the range;
 // 0 when the text does not start with a number.
@@ -108,21 +106,9 @@ GeneralRecord PerspixData::prepareMediainfoGeneral(oMediaInfo& mi)
         if (decoded && !decoded.decoded.isEmpty())
             general.insert(keys::kCoverData, decoded.decoded);
     }
-    if (!general.contains(keys::kCoverData) && useSlowThumbProcessing && makeFilmFrames &&
-        mi.numberOfStreams(StreamKind::Video) > 0) {
-        // Small films are not blown up: the frame is at most as large as the picture.
-        const qint64 edge = std::max(int64Value(mi.GetVideo(0, QStringLiteral("Width"))),
-                                     int64Value(mi.GetVideo(0, QStringLiteral("Height"))));
-        const int size =
-            edge > 0 ? int(std::min<qint64>(edge, kFrameThumbnailSize)) : kFrameThumbnailSize;
-        if (deferSlowCovers) {
-            general.insert(keys::kCoverToMake, QStringLiteral("film:%1").arg(size));
-        } else {
-            const QImage frame = FilmThumbnailer::frameOfFile(filename, size);
-            if (!frame.isNull())
-                general.insert(keys::kFrameThumbnail, frame);
-        }
-    }
+    if (mi.numberOfStreams(StreamKind::Video) > 0)
+        addFilmFrame(general, std::max(int64Value(mi.GetVideo(0, QStringLiteral("Width"))),
+                                       int64Value(mi.GetVideo(0, QStringLiteral("Height")))));
 
     dataFillGeneralStreamsFrom(mi, general);
     return general;

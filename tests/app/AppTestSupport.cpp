@@ -7,9 +7,11 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/AppController.h"
 #include "batch/CoreSetup.h"
+#include "model/NativePath.h"
 #include "model/Settings.h"
 
 namespace perspix::apptest {
@@ -57,10 +59,22 @@ SampleFolder::SampleFolder() : m_dir(QDir::tempPath() + QStringLiteral("/perspix
 {
 }
 
+SampleFolder::~SampleFolder()
+{
+    // QTemporaryDir lists names as text and so cannot remove one that is not UTF-8.
+    std::error_code error;
+    std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString(), error);
+}
+
 QString SampleFolder::add(const QString& relative, const QString& name)
 {
     const QString target = m_dir.filePath(name);
     QDir().mkpath(QFileInfo(target).absolutePath());
+    if (!NativePath::isText(target)) {
+        // A name that is not UTF-8 (kept bytes): Qt's file functions would not reach it.
+        NativePath::copy(dataPath(relative), target);
+        return target;
+    }
     QFile::copy(dataPath(relative), target);
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     return target;
@@ -70,7 +84,7 @@ QList<QUrl> fileUrls(const QStringList& paths)
 {
     QList<QUrl> urls;
     for (const QString& path : paths)
-        urls.append(QUrl::fromLocalFile(path));
+        urls.append(NativePath::url(path));
     return urls;
 }
 

@@ -44,7 +44,9 @@ class SampleFolder
 {
 public:
     SampleFolder();
-    // Copies tests/data/<relative> into the folder as name; answers its path.
+    ~SampleFolder();
+    // Copies tests/data/<relative> into the folder as name (kept bytes of a name that is not
+    // UTF-8 included, see NativePath); answers its path.
     QString add(const QString& relative, const QString& name);
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }

@@ -7,6 +7,7 @@
 #include "export/ExportTestSupport.h"
 #include "export/PerspixProject.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/PropertyList.h"
 #include "support/TestSupport.h"
 
@@ -37,8 +38,8 @@ TEST(PerspixProject, RoundTrip)
 {
     TempDir dir;
     const QStringList files = {dir.copyData("audio/tone.flac"),
-                               dir.copyData("images/Crémieux11.tiff"),
-                               "/nowhere/not there yet.mov"};
+                               dir.copyData("images/Crémieux11.tiff"), "/nowhere/not there yet.mov",
+                               NativePath::decoded("/nowhere/caf\xe9.jpg")};
     auto project = PerspixProject::projectWithFilelist(files);
     ASSERT_TRUE(project);
     EXPECT_TRUE(project->projectUrl().isEmpty());
@@ -57,23 +58,26 @@ TEST(PerspixProject, RoundTrip)
     EXPECT_EQ(reopened->projectName(), "My list");
     QList<QUrl> expected;
     for (const QString& f : files)
-        expected.append(QUrl::fromLocalFile(f));
+        expected.append(NativePath::url(f));
     EXPECT_EQ(reopened->documents(), expected);
 
     // The file is an XML property list a standard reader understands: one "file" per
-    // document, no bookmark.
+    // document, no bookmark; a name that is not UTF-8 is shown there, its bytes beside it.
     const QByteArray bytes = readFile(path);
     EXPECT_TRUE(bytes.startsWith("<?xml"));
     const auto python = runPython(QStringLiteral(R"(
 import sys, json, plistlib
-print(json.dumps(plistlib.loads(sys.stdin.buffer.read())))
+print(json.dumps(plistlib.loads(sys.stdin.buffer.read()), default=lambda b: b.hex()))
 )"),
                                   bytes);
     if (python) {
         ASSERT_EQ(python->exitCode, 0) << python->err.constData();
         QJsonArray docs;
         for (const QString& f : files)
-            docs.append(QJsonObject{{"file", f}});
+            docs.append(NativePath::isText(f)
+                            ? QJsonObject{{"file", f}}
+                            : QJsonObject{{"file", NativePath::shown(f)},
+                                          {"fileBytes", QString(NativePath::encoded(f).toHex())}});
         EXPECT_EQ(QJsonDocument::fromJson(python->out).object(),
                   (QJsonObject{{"documents", docs}}));
     }

@@ -278,8 +278,9 @@ TEST_F(ExiftoolAnalysis, FilmGivesFormatDurationAndContainerAfterFile)
     EXPECT_EQ(fileType->paramDictStore()->ifd, keys::kSectionContainer);
 
     // The same keys, in order, in the tree, the records and the export list.
-    const ParameterMap& container = data->data()->value(keys::kSectionContainer).first();
-    const QStringList& exportKeys =
+    // Copies: value() answers a temporary list, which a reference into it would outlive.
+    const ParameterMap container = data->data()->value(keys::kSectionContainer).first();
+    const QStringList exportKeys =
         data->dict()->exportOptions.value(keys::kSectionContainer).first();
     QStringList treeKeys;
     const ExtTreeList containerItems = *extended[1]->children();

@@ -27,6 +27,7 @@ TEST(NativePath, BytesSurviveTheTripThroughTextAndShowAsReplacementCharacters)
         {"/plain/ascii.mp4", "/plain/ascii.mp4"},
         {"/d/caf\xc3\xa9.jpg", QString::fromUtf8("/d/caf\xc3\xa9.jpg")},
         {"/d/caf\xe9.jpg", QString::fromUtf8("/d/caf\xef\xbf\xbd.jpg")},
+        {"/100%/a b#?\xe9", QString::fromUtf8("/100%/a b#?\xef\xbf\xbd")},
         {"\xff\xfe", QString::fromUtf8("\xef\xbf\xbd\xef\xbf\xbd")},
         // A sequence cut short, an overlong form, an encoded surrogate: each byte kept.
         {"a\xe2\x82", QString::fromUtf8("a\xef\xbf\xbd\xef\xbf\xbd")},
@@ -40,6 +41,10 @@ TEST(NativePath, BytesSurviveTheTripThroughTextAndShowAsReplacementCharacters)
         EXPECT_EQ(NativePath::encoded(path), c.bytes);
         EXPECT_EQ(NativePath::shown(path), c.shown);
         EXPECT_EQ(NativePath::isText(path), !c.shown.contains(QChar(QChar::ReplacementCharacter)));
+        // As a file URL (a drop, a project) too.
+        if (c.bytes.startsWith('/')) {
+            EXPECT_EQ(NativePath::encoded(NativePath::ofUrl(NativePath::url(path))), c.bytes);
+        }
     }
 }
 
@@ -59,6 +64,8 @@ TEST(NativePath, FilesUnderNamesThatAreNotUtf8)
     const QByteArray bytes = NativePath::encoded(dir.path()) + "/d\xe9/caf\xe9.jpg";
     ASSERT_EQ(::stat(bytes.constData(), &st), 0);
     EXPECT_TRUE(NativePath::isRegularFile(file));
+    // The name as a file dialog hands it back (U+FFFD in folder and file) finds the file.
+    EXPECT_EQ(NativePath::encoded(NativePath::ofShown(NativePath::shown(file))), bytes);
 
     const QString copy = folder + NativePath::decoded("/copy \xe9.jpg");
     EXPECT_TRUE(NativePath::copy(file, copy));

@@ -22,17 +22,19 @@
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
-#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/commands/DiagnosticsCommands.h"
 #include "app/commands/ExportSheet.h"
+#include "app/commands/MainWindowCommands.h"
+#include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/GeneralView.h"
 #include "app/mainwindow/MainView.h"
-#include "app/commands/MainWindowCommands.h"
 #include "app/mainwindow/MainWindowController.h"
+#include "app/platform/FilesAndFoldersDialog.h"
 #include "app/preview/QuickLookWindow.h"
 #include "batch/WindowWorker.h"
+#include "model/NativePath.h"
 #include "model/PropertyList.h"
 #include "model/Settings.h"
 #include "model/Utilities.h"
@@ -398,6 +400,20 @@ private slots:
             folder.add(QStringLiteral("images/BlueSquare.jpg"), QStringLiteral("c.jpg"))};
         MainWindowController* window = openWindow(fileUrls(paths));
         QVERIFY(waitUntilDone(window));
+        // A name that is not UTF-8, chosen in Add Files… where the dialog shows it with
+        // U+FFFD, keeps its bytes through the list, the analysis and the project.
+        const QString latin =
+            folder.add(QStringLiteral("images/BlueSquare.jpg"), NativePath::decoded("caf\xe9.jpg"));
+        FilesAndFoldersDialog* add = window->addFiles();
+        add->setDirectory(folder.path());
+        add->selectFile(QString::fromUtf8("caf\xef\xbf\xbd.jpg"));
+        add->accept();
+        QVERIFY(waitFor([window] { return window->myView()->filelist().size() == 4; }));
+        QVERIFY(waitUntilDone(window));
+        const FilelistItemPtr added = window->myView()->filelist().last();
+        QCOMPARE(NativePath::encoded(added->filename()), NativePath::encoded(latin));
+        QVERIFY(added->data() && added->data()->isImage());
+        QCOMPARE(added->data()->format().value_or(QString()), QStringLiteral("JPEG"));
         // The whole list is saved, also what a filter hides.
         window->myView()->fileNameSearchField()->setText(QStringLiteral("a.mp3"));
         QVERIFY(waitFor([window] { return window->myView()->arrangedModel()->rowCount() == 1; }));
@@ -415,7 +431,9 @@ private slots:
         for (const FilelistItemPtr& item : reopened->myView()->filelist())
             opened.append(item->filename());
         QCOMPARE(opened, saved);
-        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened.size(), 4);
+        const PerspixDataPtr again = reopened->myView()->filelist().last()->data();
+        QVERIFY(again && again->format().value_or(QString()) == QStringLiteral("JPEG"));
         QVERIFY(reopened->windowTitle().endsWith(QStringLiteral(" — My List")));
 
         // A project and another file together are plain files.

@@ -22,6 +22,7 @@
 #include "batch/WindowWorker.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 
 using namespace perspix;
 using namespace perspix::apptest;
@@ -253,23 +254,30 @@ private slots:
             folder.add(QStringLiteral("audio/song.mp3"), name);
         SampleFolder dropped;
         const QString x = dropped.add(QStringLiteral("audio/tone.flac"), QStringLiteral("x.flac"));
-        const QString y = dropped.add(QStringLiteral("audio/tone.flac"), QStringLiteral("y.flac"));
+        // The second as a file manager drops a name that is not UTF-8: percent-encoded bytes.
+        const QString y =
+            dropped.add(QStringLiteral("audio/tone.flac"), NativePath::decoded("y\xe9.flac"));
         Fixture f;
         f.view->processFiles({folder.url()});
         QVERIFY(f.waitUntilDone());
 
+        QMimeData mime;
+        mime.setData(QStringLiteral("text/uri-list"),
+                     "file://" + NativePath::encoded(x).toPercentEncoding("/") + "\r\nfile://" +
+                         NativePath::encoded(y).toPercentEncoding("/") + "\r\n");
         DropRequest request;
-        request.urls = fileUrls({x, y});
+        request.urls = mime.urls();
         request.row = 2;
         QCOMPARE(f.view->validateDrop(request), Qt::CopyAction);
         QVERIFY(f.view->acceptDrop(request));
         QVERIFY(waitFor([&] { return f.view->filelist().size() == 7; }, 2000));
-        QCOMPARE(f.listNames(), QStringList({QStringLiteral("a.mp3"), QStringLiteral("b.mp3"),
-                                             QStringLiteral("x.flac"), QStringLiteral("y.flac"),
-                                             QStringLiteral("c.mp3"), QStringLiteral("d.mp3"),
-                                             QStringLiteral("e.mp3")}));
+        QCOMPARE(f.listNames(),
+                 QStringList({QStringLiteral("a.mp3"), QStringLiteral("b.mp3"),
+                              QStringLiteral("x.flac"), y.section('/', -1), QStringLiteral("c.mp3"),
+                              QStringLiteral("d.mp3"), QStringLiteral("e.mp3")}));
         QVERIFY(f.waitUntilDone());
         QCOMPARE(f.worker.countProcessed(), 2);
+        QVERIFY(f.view->filelist()[3]->data() && f.view->filelist()[3]->data()->isAudio());
 
         // Shift (the replace gesture) goes to the end and replaces the list.
         DropRequest replace;

@@ -11,8 +11,10 @@
 #include "QtPrinters.h"
 #include "model/Keys.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "model/PerspixData.h"
 #include "support/TestSupport.h"
+#include "taglink/TaglinkStayOpenProcess.h"
 
 namespace perspix {
 namespace {
@@ -357,21 +359,44 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
         QFile target(broken);
         ASSERT_TRUE(target.open(QIODevice::WriteOnly) && target.write(bytes) == bytes.size());
     }
+    // A name that is not UTF-8 reaches the decoder with its bytes.
+    const QString latin = NativePath::decoded(QFile::encodeName(dir.path()) + "/par\xe9s.mp4");
+    ASSERT_TRUE(NativePath::copy(dataPath(QStringLiteral("media/paris.mp4")), latin));
+    const auto exiftool = taglink::TaglinkStayOpenProcess::init();
+    ASSERT_TRUE(exiftool);
     const struct
     {
         QString file;
         bool slow;
         QSize frame; // invalid: no frame
+        bool byExiftool = false;
     } cases[] = {
-        {"media/paris.mp4", true, {256, 192}}, {"media/clip.webm", true, {256, 144}},
-        {"media/msmpeg4.avi", true, {64, 48}}, {"media/paris.mp4", false, {}},
-        {"audio/stereo.wav", true, {}},        {"audio/song.mp3", true, {}}, // has its own cover
-        {"media/truncated.mp4", true, {}},     {broken, true, {}},
+        {"media/paris.mp4", true, {256, 192}},
+        {"media/clip.webm", true, {256, 144}},
+        {"media/msmpeg4.avi", true, {64, 48}},
+        {"media/paris.mp4", false, {}},
+        {"audio/stereo.wav", true, {}},
+        {"audio/song.mp3", true, {}}, // has its own cover
+        {"media/truncated.mp4", true, {}},
+        {broken, true, {}},
+        {latin, true, {256, 192}},
+        // Films read by ExifTool get the same frame.
+        {"media/paris.mp4", true, {256, 192}, true},
+        {"media/msmpeg4.avi", true, {64, 48}, true},
+        {"media/paris.mp4", false, {}, true},
+        {"audio/stereo.wav", true, {}, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file.toStdString() + (c.slow ? " slow" : " fast"));
-        const auto data = analyse(
-            c.file, {{keys::kOptUseSlowThumbProcessing, c.slow}, {keys::kOptMakeFilmFrames, true}});
+        SCOPED_TRACE(NativePath::shown(c.file).toStdString() + (c.slow ? " slow" : " fast") +
+                     (c.byExiftool ? " exiftool" : ""));
+        QVariantMap options{{keys::kOptUseSlowThumbProcessing, c.slow},
+                            {keys::kOptMakeFilmFrames, true},
+                            {keys::kOptSkipExtAttributes, true}};
+        if (c.byExiftool)
+            options.insert(keys::kOptVideoUtility, keys::kVideoUtilityExiftool);
+        const auto data = PerspixData::dataAboutFile(
+            c.file.startsWith(QLatin1Char('/')) ? c.file : dataPath(c.file), options,
+            exiftool.get());
         ASSERT_TRUE(data && data->dict());
         const GeneralRecord& general = *data->generalInfo();
         const QImage frame = general.values.value(keys::kFrameThumbnail).value<QImage>();
@@ -398,6 +423,7 @@ TEST(MediaStreams, FramesOfFilmsWithoutCover)
     EXPECT_EQ(
         PerspixData::makeDeferredCover(dataPath(QStringLiteral("media/paris.mp4")), toMake).size(),
         QSize(256, 192));
+    NativePath::remove(latin); // QTemporaryDir cannot name it
 }
 
 TEST(MediaStreams, LocationFromQuickTimeOrUserData)
