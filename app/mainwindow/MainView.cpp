@@ -40,6 +40,9 @@ namespace perspix {
 namespace {
 constexpr int kBusyDelayMs = 400;
 constexpr int kDropDelayMs = 100;
+// Results that arrive within this time rearrange the list once: a stream of stored results
+// came at a thousand a second, each rearranging and repainting the list.
+constexpr int kRearrangeMs = 50;
 // A listing done within this time is handled at once, as if listed on the main thread; a
 // longer one lets the window answer the user meanwhile.
 constexpr int kListingWaitMs = 40;
@@ -72,7 +75,7 @@ MainView::MainView(QWidget* window)
       m_arranged(new ArrangedFilelistModel(m_model, this))
 {
     m_rearrangeTimer.setSingleShot(true);
-    m_rearrangeTimer.setInterval(0);
+    m_rearrangeTimer.setInterval(kRearrangeMs);
     connect(&m_rearrangeTimer, &QTimer::timeout, this, &MainView::rearrangeNow);
     m_busyTimer.setSingleShot(true);
     m_busyTimer.setInterval(kBusyDelayMs);
@@ -591,8 +594,9 @@ void MainView::showPerspixData(const PerspixDataPtr& data)
 
 void MainView::scheduleRearrange()
 {
-    // A burst of results rearranges once, on the next turn of the event loop.
-    m_rearrangeTimer.start();
+    // A burst of results rearranges once, a moment after the first of them.
+    if (!m_rearrangeTimer.isActive())
+        m_rearrangeTimer.start();
 }
 
 void MainView::rearrangeNow()
