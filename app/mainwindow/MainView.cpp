@@ -72,7 +72,8 @@ private:
 
 MainView::MainView(QWidget* window)
     : QObject(window), m_window(window), m_model(new FilelistModel(this)),
-      m_arranged(new ArrangedFilelistModel(m_model, this))
+      m_arranged(new ArrangedFilelistModel(m_model, this)), m_listingWaitMs(kListingWaitMs),
+      m_stepsFrom(kStepsFrom)
 {
     m_rearrangeTimer.setSingleShot(true);
     m_rearrangeTimer.setInterval(kRearrangeMs);
@@ -341,7 +342,7 @@ void MainView::listThen(const QList<QUrl>& urls, bool securityScoped,
         std::make_unique<FilelistListing>(urls, securityScoped, [this] { runFinishedListings(); });
     FilelistListing* started = listing.get();
     m_listings.push_back({std::move(listing), std::move(then)});
-    if (m_listings.size() == 1 && started->waitFor(kListingWaitMs))
+    if (m_listings.size() == 1 && started->waitFor(m_listingWaitMs))
         runFinishedListings();
 }
 
@@ -358,7 +359,7 @@ void MainView::runFinishedListings()
 
 void MainView::runSteps(qsizetype items, std::vector<std::function<void()>> steps)
 {
-    if (items < kStepsFrom && m_steps.empty()) {
+    if (items < m_stepsFrom && m_steps.empty()) {
         for (const auto& step : steps)
             step();
         return;

@@ -144,6 +144,14 @@ public:
     // Stops the workers and waits for them; late results are dropped from then on.
     void setWindowIsClosing();
 
+    // How long a listing is waited for before the window goes on without it, and from how
+    // many files on a list is taken in over several turns (tests set both to nothing).
+    void setListingLimits(int waitMs, qsizetype stepsFrom)
+    {
+        m_listingWaitMs = waitMs;
+        m_stepsFrom = stepsFrom;
+    }
+
     // Rearranges scheduled but not yet run (a burst of results rearranges once).
     bool isRearrangePending() const { return m_rearrangeTimer.isActive(); }
 
@@ -199,6 +207,8 @@ private:
     };
     std::deque<PendingListing> m_listings;
     std::deque<std::function<void()>> m_steps;
+    int m_listingWaitMs;
+    qsizetype m_stepsFrom;
     bool m_stepPosted = false;
 
     QWidget* m_sidebar = nullptr;
