@@ -109,7 +109,8 @@ bool isBusy(int code)
 
 QByteArray pathKey(const QString& path)
 {
-    return QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    return QFile::encodeName(QDir::isAbsolutePath(path) ? path
+                                                        : QFileInfo(path).absoluteFilePath());
 }
 
 std::weak_ptr<ResultStore>& sharedStore()
@@ -213,9 +214,12 @@ ResultStore::~ResultStore()
         writePending(true);
         if (m_on)
             pruneSome();
-        if (m_on)
+        // Adding up the sizes reads every entry: a run that wrote nothing left the store
+        // no larger than it found it.
+        if (m_on && m_writtenSinceEviction > 0)
             evictIfNeeded();
     }
+    finalizeFind();
     if (m_db)
         sqlite3_close_v2(m_db);
 }
@@ -366,6 +370,7 @@ void ResultStore::fault(int code, const QString& what)
         return; // another process holds the database: try again with the next batch
     const QString reason = QStringLiteral("%1: %2").arg(what, sqliteMessage(code));
     if (isCorrupt(code)) {
+        finalizeFind();
         sqlite3_close_v2(m_db);
         m_db = nullptr;
         m_on = false;
@@ -382,40 +387,72 @@ QString ResultStore::coverPath(const QString& name) const
     return QDir(m_folder).filePath(QStringLiteral("covers/") + name);
 }
 
+void ResultStore::finalizeFind()
+{
+    sqlite3_finalize(m_find);
+    m_find = nullptr;
+}
+
+QString ResultStore::optionsKeyOf(const QVariantMap& options)
+{
+    // Every file of a run has the same options: their text is made once.
+    if (m_lastOptionsKey.isEmpty() || options != m_lastOptions) {
+        m_lastOptions = options;
+        m_lastOptionsKey = optionsKey(options);
+    }
+    return m_lastOptionsKey;
+}
+
 PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options,
                                  const FileFacts& facts)
 {
     const QByteArray key = pathKey(path);
-    const QString optionText = optionsKey(options);
     QByteArray value;
     QString cover;
     {
         std::lock_guard guard(m_lock);
         if (!m_on)
             return nullptr;
-        Statement s(m_db, "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value, r.cover,"
-                          " u.used FROM results r LEFT JOIN usage u USING(path, options)"
-                          " WHERE r.path = ?1 AND r.options = ?2");
-        if (!s.ok()) {
+        const QString optionText = optionsKeyOf(options);
+        // One statement for every look-up of the run.
+        if (!m_find &&
+            sqlite3_prepare_v3(m_db,
+                               "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value,"
+                               " r.cover, u.used FROM results r LEFT JOIN usage u"
+                               " USING(path, options) WHERE r.path = ?1 AND r.options = ?2",
+                               -1, SQLITE_PREPARE_PERSISTENT, &m_find, nullptr) != SQLITE_OK) {
+            finalizeFind();
             fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
             return nullptr;
         }
-        s.bind(1, key);
-        s.bind(2, optionText);
-        const int code = s.step();
+        sqlite3_stmt* s = m_find;
+        sqlite3_bind_blob(s, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+        const QByteArray optionUtf8 = optionText.toUtf8();
+        sqlite3_bind_text(s, 2, optionUtf8.constData(), int(optionUtf8.size()), SQLITE_STATIC);
+        const int code = sqlite3_step(s);
         if (code != SQLITE_ROW) {
+            sqlite3_reset(s);
             if (code != SQLITE_DONE)
                 fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
             return nullptr;
         }
-        const FileFacts stored{s.integer(0), s.integer(1), s.integer(2), quint64(s.integer(3)),
-                               quint64(s.integer(4))};
-        if (!(stored == facts))
+        const FileFacts stored{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+                               sqlite3_column_int64(s, 2), quint64(sqlite3_column_int64(s, 3)),
+                               quint64(sqlite3_column_int64(s, 4))};
+        const bool same = stored == facts;
+        if (same) {
+            value = QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 5)),
+                               sqlite3_column_bytes(s, 5));
+            cover = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 6)),
+                                      sqlite3_column_bytes(s, 6));
+            if (QDateTime::currentSecsSinceEpoch() - sqlite3_column_int64(s, 7) >
+                kUseGranularitySeconds)
+                m_used.emplace_back(key, optionText);
+        }
+        // A statement left unreset would hold its read transaction open.
+        sqlite3_reset(s);
+        if (!same)
             return nullptr;
-        value = s.blob(5);
-        cover = s.text(6);
-        if (QDateTime::currentSecsSinceEpoch() - s.integer(7) > kUseGranularitySeconds)
-            m_used.emplace_back(key, optionText);
     }
     std::optional<QVariant> coverValue;
     if (!cover.isEmpty()) {

@@ -17,6 +17,7 @@
 #include "model/PerspixData.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace perspix {
 
@@ -94,12 +95,17 @@ private:
     QString coverPath(const QString& name) const;
     void removeCoverIfUnused(const QString& name);
     static QString optionsKey(const QVariantMap& options);
+    QString optionsKeyOf(const QVariantMap& options); // under the lock
+    void finalizeFind();
 
     mutable std::mutex m_lock;
     QString m_folder;
     QString m_databasePath;
     qint64 m_sizeLimit;
     sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_find = nullptr; // the look-up, prepared once
+    QVariantMap m_lastOptions;
+    QString m_lastOptionsKey;
     bool m_on = false;
     std::vector<Pending> m_pending;
     std::vector<std::pair<QByteArray, QString>> m_used; // hits whose use time moves

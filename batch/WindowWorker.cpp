@@ -9,16 +9,16 @@ namespace perspix {
 
 qint64 WindowWorker::countOf(const CountedSet& set, const FilelistItemPtr& item)
 {
-    const auto it = set.find(item);
-    return it == set.end() ? 0 : it->second;
+    const auto it = set.constFind(item.get());
+    return it == set.cend() ? 0 : it->count;
 }
 
 void WindowWorker::removeOne(CountedSet& set, const FilelistItemPtr& item)
 {
-    const auto it = set.find(item);
+    const auto it = set.find(item.get());
     if (it == set.end())
         return;
-    if (--it->second <= 0)
+    if (--it->count <= 0)
         set.erase(it);
 }
 
@@ -33,10 +33,15 @@ void WindowWorker::startNewProcessingWithFiles(const Filelist& items, bool clean
         m_countToProcess = std::max<qint64>(m_countToProcess - m_countProcessed, 0);
         m_countProcessed = 0;
     }
+    // A list of a hundred thousand files rehashed a dozen times on the way.
+    m_filesToBeDone.reserve(m_filesToBeDone.size() + items.size());
     for (const FilelistItemPtr& item : items) {
         if (!item)
             continue;
-        ++m_filesToBeDone[item];
+        Counted& counted = m_filesToBeDone[item.get()];
+        if (!counted.item)
+            counted.item = item;
+        ++counted.count;
         ++m_countToProcess;
     }
     m_processingIsDone = false;
@@ -46,7 +51,10 @@ void WindowWorker::fileIsReady(const FilelistItemPtr& item)
 {
     if (item && countOf(m_filesDone, item) < countOf(m_filesToBeDone, item)) {
         ++m_countProcessed;
-        ++m_filesDone[item];
+        Counted& counted = m_filesDone[item.get()];
+        if (!counted.item)
+            counted.item = item;
+        ++counted.count;
     }
     if (m_countProcessed >= m_countToProcess)
         m_processingIsDone = true;

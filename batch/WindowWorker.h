@@ -3,10 +3,10 @@
 // itself: the window does.
 #pragma once
 
+#include <QHash>
 #include <QVariantMap>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
 #include "filelist/FilelistItem.h"
 
@@ -47,8 +47,15 @@ public:
 
 private:
     // Counted sets of items, compared by identity; they keep the items alive, so that a
-    // new item never takes the place of a counted one.
-    using CountedSet = std::unordered_map<FilelistItemPtr, qint64>;
+    // new item never takes the place of a counted one. A QHash, whose storage comes in
+    // blocks: counting in a hundred thousand files with one allocation each held the
+    // window for a tenth of a second.
+    struct Counted
+    {
+        FilelistItemPtr item;
+        qint64 count = 0;
+    };
+    using CountedSet = QHash<const FilelistItem*, Counted>;
     static qint64 countOf(const CountedSet& set, const FilelistItemPtr& item);
     static void removeOne(CountedSet& set, const FilelistItemPtr& item);
 

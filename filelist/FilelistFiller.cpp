@@ -119,8 +119,10 @@ FilelistFiller FilelistFiller::fillerWithPaths(const QStringList& paths)
     return FilelistFiller(paths, false);
 }
 
-FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/)
+FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/,
+                               const std::atomic<bool>* cancel)
 {
+    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     std::vector<FolderEntry> stack;
     const bool several = paths.size() >= 2;
     for (const QString& path : paths) {
@@ -146,6 +148,10 @@ FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/
         if (!dir)
             continue;
         while (const dirent* entry = ::readdir(dir.get())) {
+            if (cancelled()) {
+                m_filelist.clear();
+                return;
+            }
             const char* rawName = entry->d_name;
             if (std::strcmp(rawName, ".") == 0 || std::strcmp(rawName, "..") == 0 ||
                 std::strcmp(rawName, ".DS_Store") == 0)
@@ -164,6 +170,10 @@ FilelistFiller::FilelistFiller(const QStringList& paths, bool /*securityScoped*/
             else
                 m_filelist.append(FilelistItem::itemWithFilename(full, childPrefix));
         }
+    }
+    if (cancelled()) {
+        m_filelist.clear();
+        return;
     }
     sortFilelistLikeFinder();
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringList>
 #include <QUrl>
+#include <atomic>
 
 #include "filelist/FilelistItem.h"
 
@@ -20,7 +21,10 @@ public:
     static FilelistFiller fillerWithSecurityScopedArray(const QList<QUrl>& urls);
     static FilelistFiller fillerWithPaths(const QStringList& paths);
 
-    FilelistFiller(const QStringList& paths, bool securityScoped);
+    // Lists and sorts at once. A set cancel flag ends the listing early with an empty list
+    // (for listings on a background thread whose result is no longer wanted).
+    FilelistFiller(const QStringList& paths, bool securityScoped,
+                   const std::atomic<bool>* cancel = nullptr);
 
     const Filelist& filelist() const { return m_filelist; }
     void sortFilelistLikeFinder();

@@ -20,6 +20,17 @@ bool ArrangedFilelistModel::hasPredicate() const
 void ArrangedFilelistModel::rearrange()
 {
     ++m_rearrangeCount;
+    // Rows are filtered as they are inserted; refiltering a long list (and laying out its
+    // view again) for every burst of results is worth it only when a result can change
+    // what passes.
+    const bool sameFilters = m_hideUnknown == m_arrangedHideUnknown &&
+                             m_nameFilter == m_arrangedNameFilter &&
+                             m_contentFilter == m_arrangedContentFilter;
+    if (sameFilters && !m_hideUnknown && m_contentFilter.isEmpty())
+        return;
+    m_arrangedHideUnknown = m_hideUnknown;
+    m_arrangedNameFilter = m_nameFilter;
+    m_arrangedContentFilter = m_contentFilter;
     invalidate();
 }
 

@@ -24,7 +24,8 @@ public:
     QString contentFilter() const { return m_contentFilter; }
     bool hasPredicate() const;
 
-    // Filters and orders the list again; counts how often that happened.
+    // Filters and orders the list again; counts how often that happened. Skips the work
+    // when the filters are those of the last time and do not look at results.
     void rearrange();
     int rearrangeCount() const { return m_rearrangeCount; }
 
@@ -43,6 +44,10 @@ private:
     QString m_nameFilter;
     QString m_contentFilter;
     int m_rearrangeCount = 0;
+    // The filters the list was last filtered with.
+    bool m_arrangedHideUnknown = false;
+    QString m_arrangedNameFilter;
+    QString m_arrangedContentFilter;
 };
 
 } // namespace perspix

@@ -67,13 +67,21 @@ FilelistItemPtr FilelistModel::itemAt(int row) const
 
 int FilelistModel::rowOfItem(const FilelistItemPtr& item) const
 {
-    return int(m_items.indexOf(item));
+    if (!item)
+        return -1;
+    if (m_rows.isEmpty() && !m_items.isEmpty()) {
+        m_rows.reserve(m_items.size());
+        for (qsizetype row = m_items.size() - 1; row >= 0; --row)
+            m_rows.insert(m_items.at(row).get(), int(row));
+    }
+    return m_rows.value(item.get(), -1);
 }
 
 void FilelistModel::clear()
 {
     beginResetModel();
     m_items.clear();
+    forgetRows();
     endResetModel();
 }
 
@@ -84,8 +92,19 @@ void FilelistModel::insertItems(int row, const Filelist& items)
     if (row < 0 || row > m_items.size())
         row = int(m_items.size());
     beginInsertRows({}, row, row + int(items.size()) - 1);
-    for (qsizetype i = 0; i < items.size(); ++i)
-        m_items.insert(row + i, items.at(i));
+    if (row == m_items.size()) {
+        // Appended rows leave the others where they were.
+        const int first = row;
+        m_items.append(items);
+        if (!m_rows.isEmpty())
+            for (qsizetype i = 0; i < items.size(); ++i)
+                if (!m_rows.contains(items.at(i).get()))
+                    m_rows.insert(items.at(i).get(), first + int(i));
+    } else {
+        for (qsizetype i = 0; i < items.size(); ++i)
+            m_items.insert(row + i, items.at(i));
+        forgetRows();
+    }
     endInsertRows();
 }
 
@@ -98,6 +117,7 @@ Filelist FilelistModel::removeItems(const Filelist& items)
             continue;
         beginRemoveRows({}, row, row);
         m_items.removeAt(row);
+        forgetRows();
         endRemoveRows();
         removed.append(item);
     }
@@ -114,6 +134,7 @@ bool FilelistModel::moveItem(int from, int to)
         return false;
     const FilelistItemPtr item = m_items.takeAt(from);
     m_items.insert(to > from ? to - 1 : to, item);
+    forgetRows();
     endMoveRows();
     return true;
 }

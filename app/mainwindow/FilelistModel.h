@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QIcon>
 
 #include "filelist/FilelistItem.h"
@@ -51,8 +52,13 @@ public:
     static QIcon placeholderIcon();
 
 private:
+    void forgetRows() { m_rows.clear(); }
+
     Filelist m_items;
     DataCacher* m_cacher = nullptr;
+    // Row of each item (its first row), made when first asked after a change: every
+    // arriving result looks its row up, which a search through a long list made slow.
+    mutable QHash<const FilelistItem*, int> m_rows;
 };
 
 } // namespace perspix

@@ -22,6 +22,7 @@
 #include "app/mainwindow/ExtTreeModel.h"
 #include "app/mainwindow/ExtendedOutline.h"
 #include "app/mainwindow/ExtendedOutlineDelegate.h"
+#include "app/mainwindow/FilelistListing.h"
 #include "app/mainwindow/FilelistModel.h"
 #include "app/mainwindow/FilelistView.h"
 #include "app/mainwindow/GeneralView.h"
@@ -39,6 +40,14 @@ namespace perspix {
 namespace {
 constexpr int kBusyDelayMs = 400;
 constexpr int kDropDelayMs = 100;
+// Results that arrive within this time rearrange the list once: a stream of stored results
+// came at a thousand a second, each rearranging and repainting the list.
+constexpr int kRearrangeMs = 50;
+// A listing done within this time is handled at once, as if listed on the main thread; a
+// longer one lets the window answer the user meanwhile.
+constexpr int kListingWaitMs = 40;
+// From this many files on, a new list is taken in over a few turns of the event loop.
+constexpr qsizetype kStepsFrom = 5000;
 
 // Escape in a search field: a callback instead of the field's own handling.
 class EscapeFilter : public QObject
@@ -63,10 +72,11 @@ private:
 
 MainView::MainView(QWidget* window)
     : QObject(window), m_window(window), m_model(new FilelistModel(this)),
-      m_arranged(new ArrangedFilelistModel(m_model, this))
+      m_arranged(new ArrangedFilelistModel(m_model, this)), m_listingWaitMs(kListingWaitMs),
+      m_stepsFrom(kStepsFrom)
 {
     m_rearrangeTimer.setSingleShot(true);
-    m_rearrangeTimer.setInterval(0);
+    m_rearrangeTimer.setInterval(kRearrangeMs);
     connect(&m_rearrangeTimer, &QTimer::timeout, this, &MainView::rearrangeNow);
     m_busyTimer.setSingleShot(true);
     m_busyTimer.setInterval(kBusyDelayMs);
@@ -95,6 +105,7 @@ MainView::MainView(QWidget* window)
 
 MainView::~MainView()
 {
+    m_listings.clear();
     if (m_cacher) {
         m_cacher->setDelegate(nullptr);
         m_cacher->cancelThreads();
@@ -278,53 +289,119 @@ void MainView::processFilesWithSecurityScopedFlag(const QList<QUrl>& urls, bool 
         m_worker->setCurrentFile(nullptr);
 
     replaceCacher();
-
-    const FilelistFiller filler = securityScoped
-                                      ? FilelistFiller::fillerWithSecurityScopedArray(urls)
-                                      : FilelistFiller::fillerWithSourceArray(urls);
-    const Filelist items = filler.filelist();
-    m_model->appendItems(items);
-
-    AppController::instance().noteRecentDocuments(recentItems.isEmpty() ? urls : recentItems);
-
-    if (m_worker)
-        m_worker->startNewProcessingWithFiles(items, true);
-    arrangedListDidChange();
-    updateTotalDurationAndFileCount();
-    updateTotalProgress();
-
-    m_cacher->processFiles(items);
-    if (!items.isEmpty())
-        selectRow(0);
-    else
-        processFileAtIndex(-1);
-    emit filesAdded(urls);
+    // Listings still under way were for the list now replaced.
+    m_listings.clear();
+    m_steps.clear();
+    listThen(urls, securityScoped, [this, urls, recentItems](const Filelist& items) {
+        // The cacher starts after the list is shown and before the first row is selected:
+        // results then find their rows, and the selected file waits its turn in list order.
+        runSteps(items.size(), {[this, items] {
+                                    if (m_worker)
+                                        m_worker->startNewProcessingWithFiles(items, true);
+                                },
+                                [this, items, urls, recentItems] {
+                                    m_model->appendItems(items);
+                                    AppController::instance().noteRecentDocuments(
+                                        recentItems.isEmpty() ? urls : recentItems);
+                                    arrangedListDidChange();
+                                    updateTotalDurationAndFileCount();
+                                    updateTotalProgress();
+                                },
+                                [this, items, urls] {
+                                    m_cacher->processFiles(items);
+                                    if (!items.isEmpty())
+                                        selectRow(0);
+                                    else
+                                        processFileAtIndex(-1);
+                                    emit filesAdded(urls);
+                                }});
+    });
 }
 
 void MainView::processAdditionalFilesAtIndex(const QList<QUrl>& urls, int index)
 {
-    if (m_model->filelist().isEmpty()) {
+    if (m_model->filelist().isEmpty() && m_listings.empty() && m_steps.empty()) {
         processFiles(urls);
         return;
     }
-    const int firstNewRow = m_arranged->rowCount();
-    const Filelist items = FilelistFiller::fillerWithSourceArray(urls).filelist();
-    const int count = int(m_model->filelist().size());
-    if (index >= 0 && index + 1 <= count)
-        m_model->insertItems(index, items);
-    else
-        m_model->appendItems(items);
+    listThen(urls, false, [this, urls, index](const Filelist& items) {
+        runSteps(items.size(), {[this, items] {
+                                    if (m_worker)
+                                        m_worker->startNewProcessingWithFiles(items, false);
+                                },
+                                [this, items, urls, index] {
+                                    const int firstNewRow = m_arranged->rowCount();
+                                    const int count = int(m_model->filelist().size());
+                                    if (index >= 0 && index + 1 <= count)
+                                        m_model->insertItems(index, items);
+                                    else
+                                        m_model->appendItems(items);
+                                    AppController::instance().noteRecentDocuments(urls);
+                                    arrangedListDidChange();
+                                    updateTotalDurationAndFileCount();
+                                    updateTotalProgress();
+                                    m_cacher->processFiles(items);
+                                    if (index == -2 && !items.isEmpty())
+                                        selectRow(firstNewRow);
+                                    emit filesAdded(urls);
+                                }});
+    });
+}
 
-    AppController::instance().noteRecentDocuments(urls);
-    if (m_worker)
-        m_worker->startNewProcessingWithFiles(items, false);
-    arrangedListDidChange();
-    updateTotalDurationAndFileCount();
-    updateTotalProgress();
-    m_cacher->processFiles(items);
-    if (index == -2 && !items.isEmpty())
-        selectRow(firstNewRow);
-    emit filesAdded(urls);
+void MainView::listThen(const QList<QUrl>& urls, bool securityScoped,
+                        std::function<void(const Filelist&)> then)
+{
+    auto listing =
+        std::make_unique<FilelistListing>(urls, securityScoped, [this] { runFinishedListings(); });
+    FilelistListing* started = listing.get();
+    m_listings.push_back({std::move(listing), std::move(then)});
+    if (m_listings.size() == 1 && started->waitFor(m_listingWaitMs))
+        runFinishedListings();
+}
+
+void MainView::runFinishedListings()
+{
+    while (m_steps.empty() && !m_listings.empty() && m_listings.front().listing->isDone()) {
+        PendingListing head = std::move(m_listings.front());
+        m_listings.pop_front();
+        if (m_isWindowClosing)
+            continue;
+        head.then(head.listing->take());
+    }
+}
+
+void MainView::runSteps(qsizetype items, std::vector<std::function<void()>> steps)
+{
+    if (items < m_stepsFrom && m_steps.empty()) {
+        for (const auto& step : steps)
+            step();
+        return;
+    }
+    for (auto& step : steps)
+        m_steps.push_back(std::move(step));
+    postNextStep();
+}
+
+void MainView::postNextStep()
+{
+    if (m_stepPosted || m_steps.empty())
+        return;
+    m_stepPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_stepPosted = false;
+            if (m_steps.empty())
+                return;
+            const std::function<void()> step = std::move(m_steps.front());
+            m_steps.pop_front();
+            step();
+            if (m_steps.empty())
+                runFinishedListings();
+            else
+                postNextStep();
+        },
+        Qt::QueuedConnection);
 }
 
 void MainView::processPerspixProject(const std::shared_ptr<PerspixProject>& project)
@@ -531,8 +608,9 @@ void MainView::showPerspixData(const PerspixDataPtr& data)
 
 void MainView::scheduleRearrange()
 {
-    // A burst of results rearranges once, on the next turn of the event loop.
-    m_rearrangeTimer.start();
+    // A burst of results rearranges once, a moment after the first of them.
+    if (!m_rearrangeTimer.isActive())
+        m_rearrangeTimer.start();
 }
 
 void MainView::rearrangeNow()
@@ -890,6 +968,8 @@ void MainView::setWindowIsClosing()
         m_cacher->setDelegate(nullptr);
     m_busyTimer.stop();
     m_rearrangeTimer.stop();
+    m_listings.clear();
+    m_steps.clear();
 }
 
 } // namespace perspix

@@ -9,7 +9,10 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "batch/DataCacher.h"
 #include "filelist/FilelistItem.h"
@@ -28,6 +31,7 @@ namespace perspix {
 class ArrangedFilelistModel;
 class ExtendedOutline;
 class ExtendedOutlineDelegate;
+class FilelistListing;
 class FilelistModel;
 class FilelistView;
 class GeneralView;
@@ -140,6 +144,14 @@ public:
     // Stops the workers and waits for them; late results are dropped from then on.
     void setWindowIsClosing();
 
+    // How long a listing is waited for before the window goes on without it, and from how
+    // many files on a list is taken in over several turns (tests set both to nothing).
+    void setListingLimits(int waitMs, qsizetype stepsFrom)
+    {
+        m_listingWaitMs = waitMs;
+        m_stepsFrom = stepsFrom;
+    }
+
     // Rearranges scheduled but not yet run (a burst of results rearranges once).
     bool isRearrangePending() const { return m_rearrangeTimer.isActive(); }
 
@@ -165,6 +177,15 @@ private:
     void itemsDidRemove(const Filelist& items);
     void applyDataToItem(const FilelistItemPtr& item, const PerspixDataPtr& data);
     qint64 sumOfDurations(const Filelist& items) const;
+    // Lists the URLs on a background thread and hands the list to `then`, in the order the
+    // listings were asked for. A short listing is waited for, so that it is handled at once.
+    void listThen(const QList<QUrl>& urls, bool securityScoped,
+                  std::function<void(const Filelist&)> then);
+    void runFinishedListings();
+    // Runs the steps in order; those of a long list one per turn of the event loop, so that
+    // the window answers in between.
+    void runSteps(qsizetype items, std::vector<std::function<void()>> steps);
+    void postNextStep();
 
     QWidget* m_window;
     Settings m_ud;
@@ -179,6 +200,16 @@ private:
     QTimer m_rearrangeTimer;
     QTimer m_busyTimer;
     FilelistItemPtr m_busyItem;
+    struct PendingListing
+    {
+        std::unique_ptr<FilelistListing> listing;
+        std::function<void(const Filelist&)> then;
+    };
+    std::deque<PendingListing> m_listings;
+    std::deque<std::function<void()>> m_steps;
+    int m_listingWaitMs;
+    qsizetype m_stepsFrom;
+    bool m_stepPosted = false;
 
     QWidget* m_sidebar = nullptr;
     FilelistView* m_listView = nullptr;

@@ -130,6 +130,36 @@ private slots:
         QCOMPARE(FilelistModel::coverImage(data).size(), QSize(198, 256));
     }
 
+    void listingsBesideTheWindowKeepTheirOrder()
+    {
+        SampleFolder folder;
+        folder.add(QStringLiteral("audio/song.mp3"), QStringLiteral("b10.mp3"));
+        folder.add(QStringLiteral("audio/song.mp3"), QStringLiteral("b2.mp3"));
+        SampleFolder more;
+        const QString x = more.add(QStringLiteral("audio/tone.flac"), QStringLiteral("x.flac"));
+        Fixture f;
+        // Every listing runs beside the window, and every list comes in over several turns.
+        f.view->setListingLimits(0, 0);
+        f.view->processFiles({folder.url()});
+        f.view->processAdditionalFiles({QUrl::fromLocalFile(x)});
+        QVERIFY(waitFor([&] { return f.view->filelist().size() == 3; }));
+        QCOMPARE(f.listNames(), QStringList({QStringLiteral("b2.mp3"), QStringLiteral("b10.mp3"),
+                                             QStringLiteral("x.flac")}));
+        QVERIFY(f.waitUntilDone());
+        for (const FilelistItemPtr& item : f.view->filelist())
+            QVERIFY(item->isProcessed() && item->data());
+        QCOMPARE(f.view->selectedRow(), 0);
+
+        // A new list while another is being listed replaces it for good.
+        f.view->processFiles({folder.url()});
+        f.view->processFiles({QUrl::fromLocalFile(x)});
+        QVERIFY(
+            waitFor([&] { return f.view->filelist().size() == 1 && f.worker.processingIsDone(); }));
+        QCOMPARE(f.listNames(), QStringList({QStringLiteral("x.flac")}));
+        QTest::qWait(50);
+        QCOMPARE(f.listNames(), QStringList({QStringLiteral("x.flac")}));
+    }
+
     void aBurstOfResultsRearrangesOnce()
     {
         SampleFolder folder;
