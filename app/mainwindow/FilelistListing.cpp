@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "filelist/FilelistFiller.h"
+#include "model/NativePath.h"
 
 namespace perspix {
 
@@ -27,7 +28,7 @@ FilelistListing::FilelistListing(const QList<QUrl>& urls, bool securityScoped,
     QStringList paths;
     paths.reserve(urls.size());
     for (const QUrl& url : urls)
-        paths.append(url.isLocalFile() ? url.toLocalFile() : url.path());
+        paths.append(url.isLocalFile() ? NativePath::ofUrl(url) : url.path());
     m_thread = std::thread([shared = m_shared, paths, securityScoped] {
         Filelist items = FilelistFiller(paths, securityScoped, &shared->cancel).filelist();
         {
