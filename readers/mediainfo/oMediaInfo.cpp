@@ -93,6 +93,13 @@ const QHash<QString, QString>& codecTable()
 
 const QString kSeparator = QStringLiteral(" / ");
 
+// The library's list of parameters (its "Info_Parameters_CSV"), read once by setupLibrary.
+QString& parametersCsv()
+{
+    static QString csv;
+    return csv;
+}
+
 // A cover type comes from the file: it may not lead out of the target folder.
 QString safeCoverStem(const QString& type)
 {
@@ -346,6 +353,9 @@ void oMediaInfo::setupLibrary()
             return;
         MediaInfo_Option(handle, L"Language", toWide(labelTranslationText()).c_str());
         MediaInfo_Option(handle, L"cover_data", L"base64");
+        // The parameter list is read here, before any file is: answering it rewrites tables
+        // of the library's that a file being read on another thread looks up.
+        parametersCsv() = fromWide(MediaInfo_Option(handle, L"Info_Parameters_CSV", L""));
         MediaInfo_Delete(handle);
     });
 }
@@ -447,8 +457,8 @@ ParameterDictionary oMediaInfo::dictionaryOfParameters()
 
 ParameterDictionary oMediaInfo::dictionaryOfParameters(bool withPseudoParameters)
 {
-    oMediaInfo mi;
-    const QString csv = mi.OptionGet(QStringLiteral("Info_Parameters_CSV"));
+    setupLibrary();
+    const QString& csv = parametersCsv();
     ParameterDictionary sections;
     QStringList* current = nullptr;
     StreamKind currentKind = StreamKind::General;
