@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -232,6 +233,8 @@ bool ResultStore::isOn() const
 
 bool ResultStore::openDatabase()
 {
+    QElapsedTimer waited;
+    waited.start();
     for (int attempt = 0; attempt < 2; ++attempt) {
         int code = sqlite3_open_v2(QFile::encodeName(m_databasePath).constData(), &m_db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -250,6 +253,14 @@ bool ResultStore::openDatabase()
         if (m_db) {
             sqlite3_close_v2(m_db);
             m_db = nullptr;
+        }
+        // Another program setting up the same store (a new file changing its journal mode,
+        // say) can answer "locked" at once, without the busy wait: that is no fault of the
+        // file, so it is opened again until it has been locked for long.
+        if (isBusy(code) && waited.elapsed() < kOpenBusyMs) {
+            QThread::msleep(20);
+            --attempt;
+            continue;
         }
         if (attempt == 0 && (isCorrupt(code) || isBusy(code) || code == -1)) {
             moveAside(reason);
