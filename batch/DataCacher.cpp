@@ -451,7 +451,9 @@ void DataCacher::runWorker(State& state, Worker& worker)
     }
     const QVariantMap options = provider ? provider() : Settings().analysisOptions();
     ExiftoolProcessPtr exiftool;
-    if (options.value(keys::kOptVideoUtility).toString() == keys::kVideoUtilityExiftool && factory)
+    if ((options.value(keys::kOptVideoUtility).toString() == keys::kVideoUtilityExiftool ||
+         options.value(keys::kOptReadImagesWithExiftool).toBool()) &&
+        factory)
         exiftool = factory();
     if (exiftool) {
         // Cancelling ends a request under way at once: a window closing never waits for an

@@ -29,6 +29,10 @@ MediaCopyRun::MediaCopyRun(const CliOptions& options, const QVariantMap& analysi
     // branch does; the digests are not needed.
     m_analysisOptions.remove(keys::kOptVideoUtility);
     m_analysisOptions.insert(keys::kOptComputeFileHashes, false);
+    // The privacy removal reads images as its report does, with ExifTool beside Exiv2.
+    if (m_options.mode == MediaCopyOptions::Mode::Strip &&
+        m_options.privacy != privacy::Strip::None)
+        m_analysisOptions = privacy::PrivacyReader::withBothReaders(m_analysisOptions);
 }
 
 MediaCopyRun::~MediaCopyRun()

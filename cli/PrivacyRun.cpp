@@ -11,6 +11,7 @@
 #include "batch/CoreSetup.h"
 #include "model/Log.h"
 #include "model/Settings.h"
+#include "privacy/PrivacyRemoval.h"
 
 namespace perspix::cli {
 
@@ -126,7 +127,10 @@ int runPrivacy(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
     setupCore();
     Settings::registerDefaults();
-    const QVariantMap options = analysisOptions(parsed.options, Settings());
+    // Images are read through ExifTool as well: it decodes the maker's notes that Exiv2
+    // does not, and finds IPTC and XMP wherever the file keeps them.
+    const QVariantMap options =
+        privacy::PrivacyReader::withBothReaders(analysisOptions(parsed.options, Settings()));
     const bool showProgress = !parsed.options.quiet && isatty(STDERR_FILENO);
 
     if (parse.outputFile.isEmpty()) {

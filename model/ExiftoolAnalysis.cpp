@@ -143,3 +143,42 @@ PreparedData PerspixData::prepareExiftoolData(const taglink::Taglink& taglink,
 }
 
 } // namespace perspix
+
+namespace perspix {
+
+void PerspixData::addExiftoolImageSections(PreparedData& prepared) const
+{
+    const auto status = [&prepared](const QString& value) {
+        ParameterMap parameters;
+        parameters.insert(keys::kExiftoolReadingStatus,
+                          ParameterRecord{keys::kExiftoolReadingStatus, value, true, false});
+        prepared.data.insert(keys::kSectionExiftoolReading, {parameters});
+    };
+    const QByteArray path = NativePath::encoded(filename);
+    const auto taglink = exiftool ? taglink::Taglink::initWithFilename(path.toStdString(), exiftool)
+                                  : nullptr;
+    if (!taglink) {
+        logLine(QStringLiteral("Failed to parse with exiftool: %1").arg(filename));
+        status(QStringLiteral("failed"));
+        return;
+    }
+    const taglink::TaglinkData& data = taglink->data();
+    QHash<QString, ParameterMap> sections;
+    for (const std::string& key : data.exifKeys) {
+        const auto found = data.exifData.find(key);
+        if (found == data.exifData.end())
+            continue;
+        const taglink::TagEntry& tag = found->second;
+        // Composite tags are worked out from others: the file does not hold them.
+        if (tag.ifd == "Composite")
+            continue;
+        const QString section = keys::kExiftoolSectionPrefix + fromUtf8(tag.ifd);
+        sections[section].insert(fromUtf8(key), ParameterRecord{fromUtf8(tag.label),
+                                                                fromUtf8(tag.value), true, false});
+    }
+    for (auto it = sections.cbegin(); it != sections.cend(); ++it)
+        prepared.data.insert(it.key(), {it.value()});
+    status(QStringLiteral("read"));
+}
+
+} // namespace perspix

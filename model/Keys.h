@@ -46,6 +46,14 @@ inline const QString kOptMakeFilmFrames = QStringLiteral("makeFilmFrames");
 // frame) are left to be made when the file is shown: a window shows a few of its files.
 inline const QString kOptDeferSlowCovers = QStringLiteral("deferSlowCovers");
 inline const QString kVideoUtilityExiftool = QStringLiteral("exiftool");
+// Images are read through ExifTool as well, for what Exiv2 does not decode (maker notes of
+// many makers, IPTC after the image): the tags go to sections named kExiftoolSectionPrefix
+// and the group, which the privacy report reads and no export shows.
+inline const QString kOptReadImagesWithExiftool = QStringLiteral("readImagesWithExiftool");
+inline const QString kExiftoolSectionPrefix = QStringLiteral("ExifTool ");
+// With readImagesWithExiftool: "status" is "read", or "failed" when ExifTool gave no answer.
+inline const QString kSectionExiftoolReading = QStringLiteral("ExifTool reading");
+inline const QString kExiftoolReadingStatus = QStringLiteral("status");
 
 // General record.
 inline const QString kFormat = QStringLiteral("format");

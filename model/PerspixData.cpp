@@ -54,6 +54,7 @@ void PerspixData::setInitOptions(const QVariantMap* options)
     const auto utility = options->constFind(keys::kOptVideoUtility);
     if (utility != options->constEnd() && utility->toString() == keys::kVideoUtilityExiftool)
         useExiftoolForVideo = true;
+    apply(keys::kOptReadImagesWithExiftool, useExiftoolForImages);
 }
 
 bool PerspixData::doProcessWithImages()
@@ -75,6 +76,8 @@ bool PerspixData::doProcessWithImages()
                                                 : runMediainfoBranch(general, prepared);
         if (!opened)
             return false;
+    } else if (useExiftoolForImages && prepared) {
+        addExiftoolImageSections(*prepared);
     }
 
     m_dict.reset();

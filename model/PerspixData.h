@@ -112,6 +112,7 @@ public:
     bool computeFileHashes = false;
     bool skipExtAttributes = false;
     bool useExiftoolForVideo = false;
+    bool useExiftoolForImages = false; // ExifTool's tags of an image beside Exiv2's
     bool skipCoverPictures = false;                      // no image is decoded to make a cover
     taglink::TaglinkStayOpenProcess* exiftool = nullptr; // not owned
 
@@ -171,6 +172,9 @@ public:
     GeneralRecord prepareExiftoolGeneral(const taglink::Taglink& taglink);
     PreparedData prepareExiftoolData(const taglink::Taglink& taglink,
                                      const GeneralRecord& general) const;
+    // An image's ExifTool tags as sections of their own (kExiftoolSectionPrefix + group),
+    // for the data only: neither the tree nor the export lists them.
+    void addExiftoolImageSections(PreparedData& prepared) const;
 
     // A film without a cover of its own, when the options ask for frames: its frame under
     // "frameThumbnail", at most the picture's largest edge (0 when unknown) and 256 pixels.

@@ -18,6 +18,22 @@ QString csvField(const QString& text)
     return Utilities::csvEscapeAndQuote(text);
 }
 
+// The records of a finding: one per tag, so a position gives one per GPS tag.
+QList<const Finding*> recordsOf(const Finding& finding)
+{
+    if (finding.details.isEmpty())
+        return {&finding};
+    QList<const Finding*> records;
+    for (const Finding& detail : finding.details)
+        records.append(&detail);
+    return records;
+}
+
+QString groupOf(const Finding& finding)
+{
+    return finding.group.isEmpty() ? finding.key : finding.group;
+}
+
 } // namespace
 
 std::optional<Output::Format> Output::formatFromName(const QString& name)
@@ -42,6 +58,12 @@ QString Output::findingLine(const Finding& finding)
         line += QStringLiteral(" - remove with --strip %1").arg(finding.removal);
     else
         line += QStringLiteral(" - not removable: %1").arg(finding.whyNot);
+    if (!finding.details.isEmpty()) {
+        QStringList details;
+        for (const Finding& detail : finding.details)
+            details.append(QStringLiteral("%1: %2").arg(detail.name, detail.value));
+        line += QStringLiteral("\n    details: ") + details.join(QStringLiteral("; "));
+    }
     return line;
 }
 
@@ -51,16 +73,22 @@ QString Output::jsonObject(const Report& report)
                   QStringLiteral(",\"complete\":") +
                   (report.complete ? QStringLiteral("true") : QStringLiteral("false")) +
                   QStringLiteral(",\"findings\":[");
-    for (qsizetype i = 0; i < report.findings.size(); ++i) {
-        const Finding& f = report.findings[i];
-        if (i > 0)
-            out += QLatin1Char(',');
-        out += QStringLiteral("{\"category\":") + jsonString(categoryName(f.category)) +
-               QStringLiteral(",\"level\":") + jsonString(levelName(f.level)) +
-               QStringLiteral(",\"section\":") + jsonString(f.section) +
-               QStringLiteral(",\"key\":") + jsonString(f.key) + QStringLiteral(",\"name\":") +
-               jsonString(f.name) + QStringLiteral(",\"value\":") + jsonString(f.value) +
-               QStringLiteral(",\"removal\":") + jsonString(f.removal) + QLatin1Char('}');
+    bool first = true;
+    for (const Finding& finding : report.findings) {
+        for (const Finding* f : recordsOf(finding)) {
+            if (!first)
+                out += QLatin1Char(',');
+            first = false;
+            out += QStringLiteral("{\"category\":") + jsonString(categoryName(f->category)) +
+                   QStringLiteral(",\"level\":") + jsonString(levelName(f->level)) +
+                   QStringLiteral(",\"section\":") + jsonString(f->section) +
+                   QStringLiteral(",\"key\":") + jsonString(f->key) +
+                   QStringLiteral(",\"name\":") + jsonString(f->name) +
+                   QStringLiteral(",\"value\":") + jsonString(f->value) +
+                   QStringLiteral(",\"removal\":") + jsonString(f->removal) +
+                   QStringLiteral(",\"group\":") + jsonString(groupOf(finding)) +
+                   QLatin1Char('}');
+        }
     }
     out += QStringLiteral("]}");
     return out;
@@ -69,7 +97,7 @@ QString Output::jsonObject(const Report& report)
 void Output::begin()
 {
     if (m_format == Format::Csv)
-        m_out << "file,complete,category,level,section,key,name,value,removal\n";
+        m_out << "file,complete,category,level,section,key,name,value,removal,group\n";
     else if (m_format == Format::Json)
         m_out << '[';
 }
@@ -93,11 +121,13 @@ void Output::add(const Report& report, const QString& shownPath)
         const QString head = csvField(report.file) + QLatin1Char(',') +
                              (report.complete ? QStringLiteral("true") : QStringLiteral("false"));
         if (report.findings.isEmpty())
-            m_out << head << ",,,,,,,\n";
-        for (const Finding& f : report.findings)
-            m_out << head << ',' << categoryName(f.category) << ',' << levelName(f.level) << ','
-                  << csvField(f.section) << ',' << csvField(f.key) << ',' << csvField(f.name) << ','
-                  << csvField(f.value) << ',' << f.removal << '\n';
+            m_out << head << ",,,,,,,,\n";
+        for (const Finding& finding : report.findings)
+            for (const Finding* f : recordsOf(finding))
+                m_out << head << ',' << categoryName(f->category) << ',' << levelName(f->level)
+                      << ',' << csvField(f->section) << ',' << csvField(f->key) << ','
+                      << csvField(f->name) << ',' << csvField(f->value) << ',' << f->removal << ','
+                      << csvField(groupOf(finding)) << '\n';
         break;
     }
     case Format::Json:

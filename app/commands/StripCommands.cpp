@@ -19,6 +19,7 @@
 #include "app/mainwindow/MainView.h"
 
 #include "export/AttachmentsExtractor.h"
+#include "model/Log.h"
 #include "model/NativePath.h"
 #include "readers/image/MetadataRemover.h"
 
@@ -239,7 +240,17 @@ public:
         }
         m_pages->setCurrentIndex(1);
         m_progress->setValue(0);
+        m_written = 0;
+        m_failed = 0;
+        // Why a copy failed, or how a finding went, is told when the run ends.
+        m_log = std::make_unique<LogCapture>();
         QPointer<RemoveMetadataSheet> self(this);
+        m_remover.fileProcessedBlock = [self](const MetadataRemovalOutcome& outcome) {
+            const bool failed = outcome.kind == MetadataRemovalOutcome::Kind::Failed;
+            onMain<RemoveMetadataSheet>(self, [failed](RemoveMetadataSheet* sheet) {
+                ++(failed ? sheet->m_failed : sheet->m_written);
+            });
+        };
         m_remover.didProcessTheFileBlock = [self] {
             onMain<RemoveMetadataSheet>(self, [](RemoveMetadataSheet* sheet) {
                 sheet->m_progress->setValue(sheet->m_progress->value() + 1);
@@ -248,10 +259,36 @@ public:
         m_remover.startInFolder(folder);
     }
 
-    void metadataRemoverDidFinish(MetadataRemover*, int) override
+    void metadataRemoverDidFinish(MetadataRemover*, int result) override
     {
         m_pages->setCurrentIndex(0);
         m_progress->reset();
+        const QStringList lines = m_log ? m_log->lines() : QStringList();
+        m_log.reset();
+        if (result == MetadataRemover::kResultFinished && (m_failed > 0 || !lines.isEmpty())) {
+            // The counts come from the queued outcomes: read them once those have arrived.
+            QPointer<QWidget> parent = parentWidget();
+            const int written = m_written;
+            const int failed = m_failed;
+            QMetaObject::invokeMethod(
+                qApp,
+                [parent, written, failed, lines] {
+                    auto* box = new QMessageBox(
+                        failed > 0 ? QMessageBox::Warning : QMessageBox::Information,
+                        tr("Remove Metadata"),
+                        tr("%1 written, %2 failed.").arg(written).arg(failed), QMessageBox::Ok,
+                        parent);
+                    box->setInformativeText(failed > 0
+                                                ? tr("A copy that still showed what was to "
+                                                     "go was not kept.")
+                                                : QString());
+                    box->setDetailedText(lines.join(QLatin1Char('\n')));
+                    box->setAttribute(Qt::WA_DeleteOnClose);
+                    box->setWindowModality(Qt::WindowModal);
+                    box->open();
+                },
+                Qt::QueuedConnection);
+        }
         accept();
     }
 
@@ -266,6 +303,9 @@ private:
 
     FileRecordList m_records;
     MetadataRemover m_remover;
+    std::unique_ptr<LogCapture> m_log;
+    int m_written = 0;
+    int m_failed = 0;
     QStackedWidget* m_pages = nullptr;
     QList<QCheckBox*> m_boxes;
     QPushButton* m_remove = nullptr;

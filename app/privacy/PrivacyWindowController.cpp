@@ -18,7 +18,11 @@
 #include "app/commands/StripCommands.h"
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
+#include "batch/ResultStore.h"
 #include "batch/WindowWorker.h"
+#include "model/Keys.h"
+#include "model/Settings.h"
+#include "privacy/PrivacyRemoval.h"
 
 namespace perspix {
 
@@ -121,6 +125,57 @@ PrivacyWindowController::PrivacyWindowController()
     connect(qApp, &QApplication::focusChanged, this, &PrivacyWindowController::windowDidBecomeKey);
 }
 
+PrivacyWindowController::~PrivacyWindowController()
+{
+    if (m_reader) {
+        m_reader->setDelegate(nullptr);
+        m_reader->cancelThreadsAndWait();
+    }
+}
+
+void PrivacyWindowController::dataCacherNewObjectReady(const CacherResult& result)
+{
+    const auto it = m_bothReaders.find(result.filename);
+    if (it == m_bothReaders.end())
+        return;
+    it->data = result.data ? result.data : m_reader->dataFromCacheForFile(result.filename);
+    it->done = true;
+    m_reader->removeFileFromCache(result.filename);
+    scheduleRefresh();
+}
+
+PerspixDataPtr PrivacyWindowController::reportedData(const FilelistItemPtr& item, bool* waiting)
+{
+    *waiting = !item->isProcessed();
+    const PerspixDataPtr data = item->data();
+    if (*waiting || privacy::Report::hasBothReaders(data.get()))
+        return data;
+    const QString path = item->filename();
+    auto it = m_bothReaders.find(path);
+    if (it != m_bothReaders.end() && it->mainData == data.get()) {
+        *waiting = !it->done;
+        // An image ExifTool could not read is still reported from Exiv2's reading.
+        return it->done ? (it->data ? it->data : data) : nullptr;
+    }
+    if (!m_reader) {
+        m_reader = std::make_unique<DataCacher>();
+        Settings settings;
+        m_reader->setMTMode(quint32(settings.intValue(prefs::kMTMode)));
+        m_reader->setResultStore(ResultStore::forSettings(settings));
+        m_reader->setOptionsProvider([] {
+            QVariantMap options = Settings().analysisOptions();
+            options.insert(keys::kOptSkipCoverPictures, true);
+            return privacy::PrivacyReader::withBothReaders(options);
+        });
+        m_reader->setDelegate(this);
+    }
+    m_reader->removeFileFromCache(path);
+    m_bothReaders.insert(path, BothReaders{data.get(), nullptr, false});
+    m_reader->processFiles({FilelistItem::itemWithFilename(path, item->prefixedPath())});
+    *waiting = true;
+    return nullptr;
+}
+
 void PrivacyWindowController::showSharedPrivacyWindow()
 {
     MainWindowController* main = WindowInfo::mainWindowOf(QApplication::activeWindow());
@@ -187,10 +242,10 @@ void PrivacyWindowController::refresh()
     m_table->setRowCount(int(m_items.size()));
     for (int row = 0; row < int(m_items.size()); ++row) {
         const FilelistItemPtr& item = m_items[row];
-        const bool waiting = !item->isProcessed();
+        bool waiting = false;
+        const PerspixDataPtr data = reportedData(item, &waiting);
         privacy::Report report =
-            waiting ? privacy::Report{}
-                    : privacy::Report::ofFile(item->filename(), item->data().get());
+            waiting ? privacy::Report{} : privacy::Report::ofFile(item->filename(), data.get());
         report.file = item->filename();
         if (!waiting)
             tally.add(report);
@@ -237,6 +292,7 @@ void PrivacyWindowController::showFindingsOfSelection()
         auto* line = new QTreeWidgetItem(m_findings);
         line->setText(3, tr("The file could not be read whole: findings may be missing."));
     }
+    bool details = false;
     for (const privacy::Finding& finding : report.findings) {
         auto* line = new QTreeWidgetItem(m_findings);
         line->setText(0, privacy::categoryName(finding.category));
@@ -244,9 +300,21 @@ void PrivacyWindowController::showFindingsOfSelection()
         line->setText(2, QStringLiteral("%1 (%2)").arg(finding.name, finding.section));
         line->setToolTip(2, finding.key);
         line->setText(3, finding.value);
-        line->setText(4, finding.removal.isEmpty() ? tr("not removable: %1").arg(finding.whyNot)
-                                                   : QStringLiteral("--strip ") + finding.removal);
+        const QString removal = finding.removal.isEmpty()
+                                    ? tr("not removable: %1").arg(finding.whyNot)
+                                    : privacy::Report::removalTitle(finding.removal);
+        line->setText(4, removal);
+        line->setToolTip(4, removal);
+        // A position lists the GPS tags it was read from below it.
+        for (const privacy::Finding& detail : finding.details) {
+            auto* tag = new QTreeWidgetItem(line);
+            tag->setText(2, QStringLiteral("%1 (%2)").arg(detail.name, detail.section));
+            tag->setToolTip(2, detail.key);
+            tag->setText(3, detail.value);
+            details = true;
+        }
     }
+    m_findings->setRootIsDecorated(details);
 }
 
 QWidget* PrivacyWindowController::removeSelected()
@@ -258,7 +326,12 @@ QWidget* PrivacyWindowController::removeSelected()
         if (index.row() >= m_items.size())
             continue;
         const FilelistItemPtr& item = m_items[index.row()];
-        if (item->data())
+        // The removal reads an image with both readers: what this window read is reused.
+        bool waiting = false;
+        const PerspixDataPtr data = reportedData(item, &waiting);
+        if (data)
+            records.append({item->filename(), item->prefixedPath(), data});
+        else if (item->data())
             records.append({item->filename(), item->prefixedPath(), item->data()});
     }
     if (records.isEmpty())

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "batch/DataCacher.h"
 #include "filelist/FilelistItem.h"
 #include "privacy/PrivacyReport.h"
 
@@ -20,7 +21,10 @@ namespace perspix {
 
 class MainWindowController;
 
-class PrivacyWindowController : public QWidget
+// Images are read once more, in the background, with ExifTool beside Exiv2 (from the result
+// store when they were read so before), since the main window's analysis reads them with
+// Exiv2 alone.
+class PrivacyWindowController : public QWidget, public DataCacherDelegate
 {
     Q_OBJECT
 public:
@@ -43,8 +47,14 @@ public:
     QTreeWidget* findingsView() const { return m_findings; }
     QPushButton* removeButton() const { return m_remove; }
 
+    void dataCacherNewObjectReady(const CacherResult& result) override;
+    // The analysis the report is made from: the main window's, or for an image the one
+    // with both readers (nothing while it is being read).
+    PerspixDataPtr reportedData(const FilelistItemPtr& item, bool* waiting);
+
 private:
     PrivacyWindowController();
+    ~PrivacyWindowController() override;
     void scheduleRefresh();
     void windowDidBecomeKey();
     void showFindingsOfSelection();
@@ -57,6 +67,15 @@ private:
     QLabel* m_summary;
     QPushButton* m_remove;
     QTimer m_refreshTimer;
+
+    struct BothReaders
+    {
+        const PerspixData* mainData = nullptr; // the main window's result it stands for
+        PerspixDataPtr data;
+        bool done = false;
+    };
+    std::unique_ptr<DataCacher> m_reader;
+    QHash<QString, BothReaders> m_bothReaders;
 };
 
 } // namespace perspix

@@ -143,7 +143,10 @@ MetadataRemovalOutcome MetadataRemover::processRecord(const FileRecord& record,
     }
 
     if (m_privacyStrip != privacy::Strip::None) {
-        const privacy::CopyResult result = privacy::writeCopy(record, *target, m_privacyStrip);
+        if (!m_privacyReader)
+            m_privacyReader = std::make_unique<privacy::PrivacyReader>();
+        const privacy::CopyResult result =
+            privacy::writeCopy(record, *target, m_privacyStrip, m_privacyReader.get());
         if (result != privacy::CopyResult::Failed) {
             outcome.kind = result == privacy::CopyResult::Stripped
                                ? MetadataRemovalOutcome::Kind::Stripped
@@ -159,6 +162,8 @@ MetadataRemovalOutcome MetadataRemover::processRecord(const FileRecord& record,
         const bool isQuickTime =
             data->formatProfile().value_or(QString()) == QLatin1String("QuickTime");
         if (removeLocationFromMPEG4VideoFile(record.filename, *target, isQuickTime)) {
+            if (!copyShowsNoPosition(record, *target))
+                return outcome;
             outcome.kind = MetadataRemovalOutcome::Kind::LocationRemoved;
             outcome.copyPath = *target;
         } else {
@@ -196,9 +201,33 @@ MetadataRemovalOutcome MetadataRemover::processRecord(const FileRecord& record,
     }
     if (addWrite)
         ::chmod(targetBytes.c_str(), st.st_mode & 07777);
+    if (m_metadata.gps && !copyShowsNoPosition(record, *target))
+        return outcome;
     outcome.kind = MetadataRemovalOutcome::Kind::Stripped;
     outcome.copyPath = *target;
     return outcome;
+}
+
+bool MetadataRemover::copyShowsNoPosition(const FileRecord& record, const QString& copy)
+{
+    if (!m_privacyReader)
+        m_privacyReader = std::make_unique<privacy::PrivacyReader>();
+    const privacy::Report report = m_privacyReader->reportOf(copy, record.data.get());
+    QStringList left;
+    for (const privacy::Finding& finding : report.findings) {
+        // A film's location is its position; a picture keeps the place names that only
+        // the IPTC or XMP part (not the GPS part) removes.
+        const bool position = !finding.details.isEmpty() || !(record.data && record.data->isImage());
+        if (finding.category == privacy::Category::Location &&
+            finding.level == privacy::Level::High && position)
+            left.append(QStringLiteral("%1 (%2)").arg(finding.name, finding.value));
+    }
+    if (report.complete && left.isEmpty())
+        return true;
+    discardCopy(copy, report.complete ? QStringLiteral("the copy still showed %1")
+                                            .arg(left.join(QStringLiteral(", ")))
+                                      : QStringLiteral("the copy could not be read back"));
+    return false;
 }
 
 bool MetadataRemover::removeImageMetadataFromFile(const QString& path) const

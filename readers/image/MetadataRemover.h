@@ -12,6 +12,7 @@
 
 #include "model/BackgroundRun.h"
 #include "model/FileRecord.h"
+#include "privacy/PrivacyRemoval.h"
 #include "privacy/PrivacyReport.h"
 #include "readers/image/oEXIV2.h"
 
@@ -98,10 +99,13 @@ public:
 
 private:
     void processAll(const QString& folder);
+    // Reads the copy back; a copy that still shows a position is removed (false).
+    bool copyShowsNoPosition(const FileRecord& record, const QString& copy);
 
     FileRecordList m_data;
     oEXIV2Metadata m_metadata;
     privacy::Strip m_privacyStrip = privacy::Strip::None;
+    std::unique_ptr<privacy::PrivacyReader> m_privacyReader; // made on the run's thread
     MetadataRemoverDelegate* m_delegate = nullptr;
     BackgroundRun m_run;
 };

@@ -38,6 +38,49 @@ PerspixDataPtr analyse(const QString& path, taglink::TaglinkStayOpenProcess* exi
     return PerspixData::dataAboutFile(path, options, exiftool);
 }
 
+// As the report reads a file: images through Exiv2 and ExifTool together.
+PerspixDataPtr analyseForReport(const QString& path, taglink::TaglinkStayOpenProcess* exiftool)
+{
+    return PerspixData::dataAboutFile(path, PrivacyReader::withBothReaders({}), exiftool);
+}
+
+taglink::TaglinkStayOpenProcess* sharedExiftool()
+{
+    static const std::unique_ptr<taglink::TaglinkStayOpenProcess> process =
+        taglink::TaglinkStayOpenProcess::init();
+    return process.get();
+}
+
+// Whether exiftool shows a position (both coordinates, not zero without references) or a
+// place name: what makes a file located.
+bool peerLocated(const QJsonObject& tags)
+{
+    static const QRegularExpression place(
+        QStringLiteral("^(IPTC\\d*:(City|Sub-location|Province-State|Country-Primary\\w*)|"
+                       "XMP-photoshop:(City|State|Country)|XMP-iptcCore:(Location|CountryCode)|"
+                       "XMP-iptcExt:Location(Created|Shown)\\w*|"
+                       "(Keys|UserData|ItemList):(GPSCoordinates|Location\\w*)|"
+                       "[^:]+:(Hometown|Destination)City)$"));
+    for (auto it = tags.begin(); it != tags.end(); ++it)
+        if (place.match(it.key()).hasMatch() && !it.value().toString().trimmed().isEmpty())
+            return true;
+    for (const char* name : {"GPS", "XMP-exif"}) {
+        const QString group = QString::fromLatin1(name);
+        const QJsonValue lat = tags.value(group + QStringLiteral(":GPSLatitude"));
+        const QJsonValue lon = tags.value(group + QStringLiteral(":GPSLongitude"));
+        if (lat.isUndefined() || lon.isUndefined())
+            continue;
+        static const QRegularExpression nonZero(QStringLiteral("[1-9]"));
+        const bool zero = !nonZero.match(lat.toVariant().toString()).hasMatch() &&
+                          !nonZero.match(lon.toVariant().toString()).hasMatch();
+        const bool refs = !tags.value(group + QStringLiteral(":GPSLatitudeRef")).isUndefined() ||
+                          !tags.value(group + QStringLiteral(":GPSLongitudeRef")).isUndefined();
+        if (!zero || refs)
+            return true;
+    }
+    return false;
+}
+
 QSet<QString> flagged(const Report& report)
 {
     QSet<QString> names;
@@ -102,6 +145,7 @@ const QList<std::pair<QString, QRegularExpression>>& peerTable()
             {"text", "^IFD0:(ImageDescription|XPComment|XPSubject)$"},
             {"text", "^(ExifIFD|XMP-exif):UserComment$"},
             {"text", "^XMP-dc:Description$"},
+            {"text", "^(File|PNG):Comment$"},
             {"text", "^XMP-photoshop:Headline$"},
             {"text", "^IPTC\\d*:(Caption-Abstract|Headline)$"},
             {"text", "^(Keys|UserData|ItemList|ID3v\\w+|Vorbis|AIFF|RIFF|Matroska):"
@@ -182,9 +226,17 @@ TEST(PrivacyReport, CategoriesOfRealFiles)
     const Case cases[] = {
         {"images/DSCN0010.jpg", "location", Level::High, "Exif.GPSInfo.GPSLatitude"},
         {"images/et-IPTC.jpg", "location", Level::High, "Iptc.Application2.City"},
+        {"images/et-ExifTool.tif", "location", Level::High, "Iptc.Application2.ProvinceState"},
+        {"images/xmp-location.jpg", "location", Level::High, "Xmp.iptc.Location"},
+        {"images/IMG_5195.HEIC", "location", Level::High, "Exif.GPSInfo.GPSLongitude"},
+        {"images/gps.png", "location", Level::High, "Exif.GPSInfo.GPSLatitude"},
+        {"images/gps.webp", "location", Level::High, "Exif.GPSInfo.GPSLatitude"},
+        {"images/gps-empty.jpg", "location", Level::Low, "Exif.GPSInfo.GPSMapDatum"},
         {"media/paris.mp4", "location", Level::High, "com.apple.quicktime.location.ISO6709"},
         {"media/nyc.mp4", "location", Level::High, "xyz"},
         {"images/privacy-people.jpg", "device", Level::High, "Exif.Photo.BodySerialNumber"},
+        {"raw/DNG.dng", "device", Level::High, "Exif.Image.CameraSerialNumber"},
+        {"images/et-Canon.jpg", "people", Level::High, "Exif.Canon.OwnerName"},
         {"images/Canon_40D.jpg", "device", Level::Low, "Exif.Image.Model"},
         {"media/paris.mp4", "device", Level::Low, "com.apple.quicktime.make"},
         {"images/privacy-people.jpg", "people", Level::High, "Exif.Image.Artist"},
@@ -207,18 +259,20 @@ TEST(PrivacyReport, CategoriesOfRealFiles)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + c.category + " " + c.key);
         const QString path = dataPath(QString::fromLatin1(c.file));
-        const PerspixDataPtr data = analyse(path);
+        const PerspixDataPtr data = analyseForReport(path, sharedExiftool());
         ASSERT_TRUE(data);
         const Report report = Report::ofFile(path, data.get());
         EXPECT_TRUE(report.complete);
         bool found = false;
-        for (const Finding& f : report.findings) {
-            if (categoryName(f.category) == QLatin1String(c.category) &&
-                f.key == QLatin1String(c.key)) {
-                found = true;
-                EXPECT_EQ(f.level, c.level);
-                EXPECT_LE(f.value.size(), Report::kMaxValueLength);
-                EXPECT_FALSE(f.value.contains(QLatin1Char('\n')));
+        for (const Finding& shown : report.findings) {
+            for (const Finding* f : shown.tags()) {
+                if (categoryName(f->category) == QLatin1String(c.category) &&
+                    f->key == QLatin1String(c.key)) {
+                    found = true;
+                    EXPECT_EQ(shown.level, c.level);
+                    EXPECT_LE(f->value.size(), Report::kMaxValueLength);
+                    EXPECT_FALSE(f->value.contains(QLatin1Char('\n')));
+                }
             }
         }
         EXPECT_TRUE(found) << Output::jsonObject(report).toStdString();
@@ -245,7 +299,7 @@ TEST(PrivacyReport, AgreesWithExiftoolOnEverySample)
     for (const QString& path : sampleFiles()) {
         const QString name = QFileInfo(path).fileName();
         const QMap<QString, QStringList> expected = peerCategories(path);
-        const PerspixDataPtr data = analyse(path);
+        const PerspixDataPtr data = analyseForReport(path, exiftool.get());
         const bool image = data && data->isImage();
         QList<std::pair<QString, PerspixDataPtr>> readings{{QStringLiteral("default"), data}};
         if (!image)
@@ -253,6 +307,14 @@ TEST(PrivacyReport, AgreesWithExiftoolOnEverySample)
         for (const auto& [reading, analysed] : readings) {
             const Report report = Report::ofFile(path, analysed.get());
             const QSet<QString> got = flagged(report);
+            // Located means a position or a place: a GPS block without either is not.
+            const bool located = peerLocated(peer::exiftoolTags(path));
+            if (report.located() != located &&
+                !(reading == QLatin1String("default") && !image && located &&
+                  mediainfoGaps.contains(name + QStringLiteral(" location"))))
+                disagreements.append(QStringLiteral("%1 (%2): %3 by exiftool, %4 by the report")
+                                         .arg(name, reading, located ? "located" : "not located",
+                                              report.located() ? "located" : "not located"));
             for (Category category : kCategories) {
                 const QString c = categoryName(category);
                 const bool peerSays = expected.contains(c);
@@ -270,6 +332,60 @@ TEST(PrivacyReport, AgreesWithExiftoolOnEverySample)
         }
     }
     EXPECT_TRUE(disagreements.isEmpty()) << disagreements.join(QLatin1Char('\n')).toStdString();
+}
+
+// The GPS tags of a picture make one finding, its position; a block without one (only a
+// map datum, zero coordinates without references) is a low note and locates nothing. The
+// record forms keep a record per tag, each naming the finding it belongs to.
+TEST(PrivacyReport, OnePositionPerPicture)
+{
+    struct Case
+    {
+        const char* file;
+        const char* value; // the position; "" for a block without one, nullptr for no GPS
+    };
+    const Case cases[] = {
+        {"images/DSCN0010.jpg", "43.467 N, 11.885 E"},
+        {"images/IMG_5195.HEIC", "39.051 N, 94.289 W, 261 m"},
+        {"images/gps.png", "48.858 N, 2.294 E, 35 m"},
+        {"images/gps.webp", "33.857 S, 151.215 E"},
+        {"images/gps-empty.jpg", ""},
+        {"images/gps-zero.jpg", ""},
+        {"images/Canon_40D.jpg", nullptr}, // a version tag alone
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = dataPath(QString::fromLatin1(c.file));
+        const Report report =
+            Report::ofFile(path, analyseForReport(path, sharedExiftool()).get());
+        QList<const Finding*> gps;
+        for (const Finding& f : report.findings)
+            if (f.category == Category::Location && !f.details.isEmpty())
+                gps.append(&f);
+        if (!c.value) {
+            EXPECT_TRUE(gps.isEmpty());
+            EXPECT_FALSE(report.located());
+            continue;
+        }
+        ASSERT_EQ(gps.size(), 1) << Output::jsonObject(report).toStdString();
+        const Finding& position = *gps.first();
+        const bool located = *c.value != '\0';
+        EXPECT_EQ(report.located(), located);
+        EXPECT_EQ(position.level, located ? Level::High : Level::Low);
+        EXPECT_EQ(position.value, located ? QString::fromLatin1(c.value) : position.value);
+        EXPECT_EQ(position.name, located ? QStringLiteral("GPS position")
+                                         : QStringLiteral("GPS block without a position"));
+        // Exiv2's and ExifTool's reading of a tag are one detail.
+        QSet<QString> names;
+        for (const Finding& detail : position.details) {
+            EXPECT_EQ(detail.group, position.key);
+            EXPECT_FALSE(names.contains(detail.name)) << detail.name.toStdString();
+            names.insert(detail.name);
+        }
+        const QString json = Output::jsonObject(report);
+        EXPECT_EQ(json.count(QStringLiteral("\"group\":\"%1\"").arg(position.key)),
+                  position.details.size());
+    }
 }
 
 // Facts the file system keeps beside a file (where it was downloaded from, comments, tags,
@@ -346,6 +462,15 @@ TEST(PrivacyRemoval, CopiesLoseTheFindingsAndKeepTheRest)
         {"images/et-Canon.jpg", Strip::High},
         {"raw/CanonRaw.cr2", Strip::High},
         {"raw/Nikon.nef", Strip::High},
+        {"raw/DNG.dng", Strip::High},
+        // Formats Exiv2 does not write, and places outside the GPS block.
+        {"images/IMG_5195.HEIC", Strip::High},
+        {"images/gps-from-jpeg.heic", Strip::High},
+        {"images/gps.png", Strip::High},
+        {"images/gps.webp", Strip::High},
+        {"images/et-IPTC.jpg", Strip::High},
+        {"images/et-ExifTool.tif", Strip::High},
+        {"images/xmp-location.jpg", Strip::High},
     };
     const QStringList kept = {
         QStringLiteral("ExifIFD:ExposureTime"), QStringLiteral("ExifIFD:FNumber"),
@@ -396,6 +521,12 @@ TEST(PrivacyRemoval, CopiesLoseTheFindingsAndKeepTheRest)
         }
         const QJsonObject tagsBefore = peer::exiftoolTags(source);
         const QJsonObject tagsAfter = peer::exiftoolTags(outcome.copyPath);
+        // ExifTool sees neither a place nor a serial number in any copy.
+        EXPECT_FALSE(peerLocated(tagsAfter));
+        EXPECT_FALSE(peerAfter.contains(QStringLiteral("location")))
+            << peerAfter.value(QStringLiteral("location")).join(' ').toStdString();
+        for (const QString& tag : peerAfter.value(QStringLiteral("device")))
+            EXPECT_FALSE(tag.contains(QLatin1String("Serial"))) << tag.toStdString();
         for (const QString& tag : kept) {
             if (tagsBefore.contains(tag)) {
                 EXPECT_EQ(tagsAfter.value(tag), tagsBefore.value(tag)) << tag.toStdString();

@@ -90,6 +90,12 @@ private slots:
         // The selected file's findings below.
         table->selectRow(people);
         QVERIFY(privacy.findingsView()->topLevelItemCount() > 5);
+        // The removal is named as the sheet names it, not by the command line's option.
+        QVERIFY(!privacy.findingsView()->findItems(QStringLiteral("Privacy"), Qt::MatchExactly, 4)
+                     .isEmpty());
+        QVERIFY(privacy.findingsView()
+                    ->findItems(QStringLiteral("--strip"), Qt::MatchContains | Qt::MatchRecursive, 4)
+                    .isEmpty());
         QVERIFY(privacy.removeButton()->isEnabled());
 
         // Remove… opens the sheet with the privacy removal chosen and the location not.
