@@ -294,6 +294,7 @@ const std::vector<Rule> kRules = {
     {C::Text, R::ExifTool, "*:Description", L::Low, X::Exiftool, kFilmText},
     {C::Text, R::ExifTool, "*:ImageDescription", L::Low, X::Exiftool, kFilmText},
     {C::Text, R::ExifTool, "*:UserComment", L::Low, X::Exiftool, kFilmText},
+    {C::Text, R::ExifTool, "*:CaptionWriter", L::Ignore, X::Exiftool},
     {C::Text, R::ExifTool, "*:Caption*", L::Low, X::Exiftool, kFilmText},
     {C::Text, R::ExifTool, "*:Headline", L::Low, X::Exiftool, kFilmText},
     {C::Text, R::ExifTool, "*:XPComment", L::Low, X::Exiftool, kFilmText},
