@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kLeft = 64;
 constexpr double kRight = 16;
-constexpr double kTop = 30;
+constexpr double kTop = 48;
 constexpr double kBottom = 34;
 constexpr double kGap = 34;
 const QColor kAxis(90, 90, 90);
@@ -92,7 +92,7 @@ ChartPicture PacketPlot::picture(QSizeF size, double start, double end, const QS
     const double scale = area.width() / (end - start);
     auto xOf = [&](double t) { return area.left() + (t - start) * scale; };
     if (!title.isEmpty())
-        picture.text({kLeft, 18}, title, 12, ChartPicture::Anchor::Start, Qt::black, true);
+        picture.text({kLeft, 20}, title, 13, ChartPicture::Anchor::Start, Qt::black, true);
 
     // Time axis under both plots.
     double step = 1;
@@ -108,8 +108,8 @@ ChartPicture PacketPlot::picture(QSizeF size, double start, double end, const QS
         picture.text({xOf(t), frames.bottom() + 16}, secondsText(t, step), 10,
                      ChartPicture::Anchor::Middle, kAxis);
 
-    // Bitrates: one line per stream through the middles of its intervals in view; where
-    // intervals outnumber the columns, each column keeps its lowest and highest.
+    // Bitrates: one line per stream, a step per interval in view; where intervals outnumber
+    // the columns, a line through each column's lowest and highest.
     const int columns = std::max(1, int(std::ceil(area.width())));
     double rateMax = 0;
     for (const BitrateInterval& i : m_intervals)
@@ -151,7 +151,9 @@ ChartPicture PacketPlot::picture(QSizeF size, double start, double end, const QS
             const double rate = i.bitrate();
             const double x = xOf(middle);
             if (scale * (m_intervalUs / 1e6) >= 2) {
-                points.emplace_back(x, yRate(rate));
+                // Wide enough to show each interval as a step of its own.
+                points.emplace_back(xOf(i.startUs / 1e6), yRate(rate));
+                points.emplace_back(xOf(i.endUs / 1e6), yRate(rate));
                 continue;
             }
             const int c = int(std::floor(x - area.left()));

@@ -71,6 +71,19 @@ std::vector<StatisticsChart::Bar> StatisticsChart::bars(const QList<StatisticsRo
 
 std::optional<double> StatisticsChart::numericValue(const QString& value, QString* unitOut)
 {
+    // "37.5 KB (37453 bytes)": the exact figure in parentheses, else the rounded one before.
+    static const QRegularExpression aside(QStringLiteral("^(.*\\S)\\s*\\(([^()]*)\\)\\s*$"));
+    const QRegularExpressionMatch parts = aside.match(value);
+    if (parts.hasMatch()) {
+        if (const std::optional<double> exact = plainNumericValue(parts.captured(2), unitOut))
+            return exact;
+        return plainNumericValue(parts.captured(1), unitOut);
+    }
+    return plainNumericValue(value, unitOut);
+}
+
+std::optional<double> StatisticsChart::plainNumericValue(const QString& value, QString* unitOut)
+{
     // Digits grouped by spaces (MediaInfo writes "1 920"), an optional fraction, a unit.
     static const QRegularExpression pattern(QStringLiteral(
         "^\\s*([-+]?\\d{1,3}(?:[ \\x{2009}\\x{202F}\\x{00A0}]\\d{3})+|[-+]?\\d+)([.,]\\d+)?"

@@ -42,7 +42,8 @@ public:
         quint64 leftOut = 0; // values that are not numbers of the unit ("Not set" and others)
     };
     // The number a value shows and its unit ("1 920 pixels": 1920, "pixels"; "24.5 Mb/s":
-    // 24500000, "b/s"); nothing for a value that is not a number with a unit.
+    // 24500000, "b/s"; "37.5 KB (37453 bytes)": 37453, "bytes"); nothing for a value that
+    // is not a number with a unit.
     static std::optional<double> numericValue(const QString& value, QString* unit = nullptr);
     // A histogram when nearly all values set are numbers of one unit.
     static std::optional<Histogram> histogram(const QList<StatisticsRow>& rows);
@@ -52,6 +53,9 @@ public:
     // the height follows the content.
     static ChartPicture picture(const QList<StatisticsRow>& rows, const QString& title,
                                 double width = 640, Kind kind = Kind::Automatic);
+
+private:
+    static std::optional<double> plainNumericValue(const QString& value, QString* unit);
 };
 
 } // namespace perspix
