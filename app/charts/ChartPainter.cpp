@@ -1,5 +1,6 @@
 // Painting of chart pictures (see ChartPainter.h). Lines of one colour and width go to the
-// painter in one call: a plot of a long film has a line for each pixel column.
+// painter in one call, and so do filled rectangles of one colour: a plot of a long film has
+// a bar for each pixel column.
 #include "app/charts/ChartPainter.h"
 
 #include <QFontMetricsF>
@@ -17,10 +18,23 @@ void ChartPainter::paint(QPainter& painter, const ChartPicture& picture)
     std::vector<QLineF> lines;
     QColor lineColour;
     double lineWidth = -1;
+    std::vector<QRectF> rects;
+    QColor rectColour;
+    auto flushRects = [&] {
+        if (rects.empty())
+            return;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(rectColour);
+        painter.drawRects(rects.data(), int(rects.size()));
+        rects.clear();
+    };
     auto flushLines = [&] {
+        flushRects();
         if (lines.empty())
             return;
-        painter.setPen(QPen(lineColour, lineWidth, Qt::SolidLine, Qt::FlatCap));
+        QPen pen(lineColour, lineWidth, Qt::SolidLine, Qt::FlatCap);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
         painter.drawLines(lines.data(), int(lines.size()));
         lines.clear();
     };
@@ -31,7 +45,17 @@ void ChartPainter::paint(QPainter& painter, const ChartPicture& picture)
                 lineColour = item.stroke;
                 lineWidth = item.width;
             }
+            flushRects();
             lines.emplace_back(item.points[0], item.points[1]);
+            continue;
+        }
+        if (item.kind == Kind::Rect && !item.stroke.isValid() && item.fill.isValid()) {
+            flushLines();
+            if (item.fill != rectColour) {
+                flushRects();
+                rectColour = item.fill;
+            }
+            rects.push_back(QRectF(item.points[0], item.points[1]).normalized());
             continue;
         }
         flushLines();
@@ -70,6 +94,7 @@ void ChartPainter::paint(QPainter& painter, const ChartPicture& picture)
         }
     }
     flushLines();
+    flushRects();
     painter.restore();
 }
 

@@ -1,6 +1,9 @@
 // Packet storage (see PacketList.h).
 #include "readers/packets/PacketList.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace perspix {
 
 QString PacketStream::kindName() const
@@ -24,14 +27,55 @@ void PacketList::append(const PacketRecord& packet)
 {
     const size_t offset = m_size & (kBlockSize - 1);
     if (offset == 0 && (m_size >> kBlockBits) == m_blocks.size())
-        m_blocks.push_back(std::make_unique_for_overwrite<PacketRecord[]>(kBlockSize));
-    m_blocks[m_size >> kBlockBits][offset] = packet;
+        m_blocks.push_back(std::make_unique_for_overwrite<Compact[]>(kBlockSize));
+    Compact& c = m_blocks[m_size >> kBlockBits][offset];
+    c.stream = packet.stream;
+    c.flags = uint8_t(packet.flags);
+    c.spare = 0;
+    c.size = packet.size;
+    c.duration = int32_t(packet.duration);
+    c.ptsOffset = Compact::kNoOffset;
+    bool fits = packet.flags <= 0x3f && packet.duration == int64_t(c.duration);
+    if (packet.dts != PacketRecord::kNoTime) {
+        c.dts = packet.dts;
+        if (packet.pts != PacketRecord::kNoTime) {
+            int64_t difference = 0;
+            if (__builtin_sub_overflow(packet.pts, packet.dts, &difference))
+                difference = INT64_MAX;
+            if (difference > Compact::kNoOffset && difference <= INT32_MAX)
+                c.ptsOffset = int32_t(difference);
+            else
+                fits = false;
+        }
+    } else {
+        c.dts = packet.pts;
+        c.flags |= Compact::kNoDts;
+    }
+    if (!fits) {
+        c.flags = Compact::kWide;
+        m_wide.emplace_back(m_size, packet);
+    }
     ++m_size;
+}
+
+PacketRecord PacketList::wide(size_t index) const
+{
+    const auto it = std::lower_bound(
+        m_wide.begin(), m_wide.end(), index,
+        [](const std::pair<size_t, PacketRecord>& entry, size_t i) { return entry.first < i; });
+    return it != m_wide.end() && it->first == index ? it->second : PacketRecord{};
+}
+
+size_t PacketList::bytesHeld() const
+{
+    return m_blocks.size() * kBlockSize * sizeof(Compact) +
+           m_wide.capacity() * sizeof(std::pair<size_t, PacketRecord>);
 }
 
 void PacketList::clear()
 {
     m_blocks.clear();
+    m_wide.clear();
     m_size = 0;
 }
 

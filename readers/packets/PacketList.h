@@ -11,8 +11,8 @@
 
 namespace perspix {
 
-// One packet, 32 bytes: times stay in the stream's time base, as the container stores them,
-// so that they convert to seconds exactly as the peer tools convert them.
+// One packet: times stay in the stream's time base, as the container stores them, so that
+// they convert to seconds exactly as the peer tools convert them.
 struct PacketRecord
 {
     static constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
@@ -31,7 +31,6 @@ struct PacketRecord
     // decoding time; kNoTime when it has neither.
     int64_t time() const { return pts != kNoTime ? pts : dts; }
 };
-static_assert(sizeof(PacketRecord) == 32);
 
 struct PacketStream
 {
@@ -50,7 +49,9 @@ struct PacketStream
 };
 
 // Packets kept in blocks of a fixed size: the list grows without ever copying what it holds,
-// and holds no more than a block of unused room.
+// and holds no more than a block of unused room. Each packet takes 24 bytes: its decoding
+// time, its presentation time as an offset from it, size and duration in 32 bits; the rare
+// packet whose figures do not fit is kept whole on the side.
 class PacketList
 {
 public:
@@ -60,27 +61,64 @@ public:
     void append(const PacketRecord& packet);
     size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
-    const PacketRecord& operator[](size_t i) const
+    PacketRecord operator[](size_t i) const
     {
-        return m_blocks[i >> kBlockBits][i & (kBlockSize - 1)];
+        return decoded(m_blocks[i >> kBlockBits][i & (kBlockSize - 1)], i);
     }
     void clear();
     // Bytes held for the packets, unused room included.
-    size_t bytesHeld() const { return m_blocks.size() * kBlockSize * sizeof(PacketRecord); }
+    size_t bytesHeld() const;
 
     template <typename Function> void forEach(Function&& function) const
     {
         size_t left = m_size;
+        size_t index = 0;
         for (const auto& block : m_blocks) {
             const size_t n = left < kBlockSize ? left : kBlockSize;
-            for (size_t i = 0; i < n; ++i)
-                function(block[i]);
+            for (size_t i = 0; i < n; ++i, ++index)
+                function(decoded(block[i], index));
             left -= n;
         }
     }
 
 private:
-    std::vector<std::unique_ptr<PacketRecord[]>> m_blocks;
+    struct Compact
+    {
+        static constexpr int32_t kNoOffset = std::numeric_limits<int32_t>::min();
+        static constexpr uint8_t kWide = 0x80;  // the packet is in m_wide
+        static constexpr uint8_t kNoDts = 0x40; // `dts` holds the presentation time
+        int64_t dts;
+        int32_t ptsOffset; // pts - dts, or kNoOffset for no pts
+        int32_t size;
+        int32_t duration;
+        uint16_t stream;
+        uint8_t flags;
+        uint8_t spare;
+    };
+    static_assert(sizeof(Compact) == 24);
+
+    PacketRecord decoded(const Compact& c, size_t index) const
+    {
+        if (c.flags & Compact::kWide)
+            return wide(index);
+        PacketRecord p;
+        p.stream = c.stream;
+        p.flags = c.flags & ~(Compact::kWide | Compact::kNoDts);
+        p.size = c.size;
+        p.duration = c.duration;
+        if (c.flags & Compact::kNoDts) {
+            p.pts = c.dts;
+        } else {
+            p.dts = c.dts;
+            if (c.ptsOffset != Compact::kNoOffset)
+                p.pts = c.dts + c.ptsOffset;
+        }
+        return p;
+    }
+    PacketRecord wide(size_t index) const;
+
+    std::vector<std::unique_ptr<Compact[]>> m_blocks;
+    std::vector<std::pair<size_t, PacketRecord>> m_wide; // by index, ascending
     size_t m_size = 0;
 };
 

@@ -37,9 +37,9 @@ double tallest(const ChartPicture& picture, const QColor& colour)
     const double base = PacketPlot::plotArea(picture.size).bottom();
     double top = 1e9;
     for (const auto& item : picture.items)
-        if (item.kind == ChartPicture::Kind::Line && item.stroke == colour &&
-            std::fabs(item.points[0].y() - base) < 0.01)
-            top = std::min(top, item.points[1].y());
+        if (item.kind == ChartPicture::Kind::Rect && item.fill == colour &&
+            std::fabs(item.points[1].y() - base) < 0.01)
+            top = std::min(top, item.points[0].y());
     return top;
 }
 
@@ -65,8 +65,9 @@ TEST(PacketPlot, ColumnsKeepTheLargestFrame)
     EXPECT_NEAR(tallest(zoomed, QColor(220, 50, 40)), lowerTop, 1.0);
     int keyMarks = 0;
     for (const auto& item : zoomed.items)
-        if (item.kind == ChartPicture::Kind::Line && item.stroke == QColor(220, 50, 40) &&
-            std::fabs(item.points[0].y() - lowerTop) < 0.5 && item.points[1].y() > lowerTop)
+        if (item.kind == ChartPicture::Kind::Rect && item.fill == QColor(220, 50, 40) &&
+            std::fabs(item.points[0].y() - lowerTop) < 0.01 &&
+            std::fabs(item.points[1].y() - lowerTop - 5) < 0.01)
             ++keyMarks;
     EXPECT_EQ(keyMarks, 2); // frames 1200 and 1250; 1300 lies at the range's end
 }
