@@ -117,7 +117,7 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     stats.show();
     if (row >= 0)
         stats.prepareForComparisonRow(&ext->controller()->content()[row]);
-    stats.resize(960, 340);
+    stats.resize(960, 470);
     screenshotSettle(300);
     ok &= saveScreenshot(&stats, dir, QStringLiteral("statistics.png"));
     stats.hide();
