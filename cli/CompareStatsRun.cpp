@@ -9,6 +9,8 @@
 
 #include "batch/CoreSetup.h"
 #include "batch/DataCacher.h"
+#include "charts/ChartSvg.h"
+#include "charts/StatisticsChart.h"
 #include "cli/CommandLine.h"
 #include "comparison/ComparisonAssistant.h"
 #include "comparison/ComparisonExport.h"
@@ -25,6 +27,7 @@ const QString kStats = QStringLiteral("--stats");
 const QString kFormat = QStringLiteral("--format");
 const QString kOutput = QStringLiteral("--output");
 const QString kOutputShort = QStringLiteral("-o");
+const QString kChart = QStringLiteral("--chart");
 constexpr int kStallCheckMs = 250;
 
 // Analyses a file list with the batch engine and keeps every answer.
@@ -235,6 +238,7 @@ CompareStatsParse extractCompareStatsOptions(const QStringList& arguments)
     QString format;
     bool formatGiven = false;
     bool outputGiven = false;
+    bool chartGiven = false;
     int runs = 0;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
@@ -271,6 +275,9 @@ CompareStatsParse extractCompareStatsOptions(const QStringList& arguments)
         } else if (takes(kOutput) || takes(kOutputShort)) {
             outputGiven = true;
             o.outputFile = value;
+        } else if (takes(kChart)) {
+            chartGiven = true;
+            o.chartFile = value;
         } else {
             parse.rest.append(arg);
         }
@@ -304,6 +311,8 @@ CompareStatsParse extractCompareStatsOptions(const QStringList& arguments)
     }
     if (outputGiven && o.outputFile.isEmpty())
         parse.error = QStringLiteral("-o needs a file name");
+    if (chartGiven && (o.run != CompareStatsOptions::Run::Stats || o.chartFile.isEmpty()))
+        parse.error = QStringLiteral("--chart goes with --stats and needs a file name");
     return parse;
 }
 
@@ -321,7 +330,10 @@ QString compareStatsUsageText()
         "      --stats Video/Format or --stats EXIF/Exif.Photo.ISOSpeedRatings (KEY is a\n"
         "      parameter's key, as the JSON export names it, or its shown name):\n"
         "      a title line, then one \"value<TAB>count\" line per value, \"Not set\" first\n"
-        "      (line breaks, tabs and backslashes in values are written as \\n, \\t, \\\\)\n");
+        "      (line breaks, tabs and backslashes in values are written as \\n, \\t, \\\\)\n"
+        "  perspix-cli --stats SECTION/KEY --chart FILE.svg PATH...\n"
+        "      also draws the counts as an SVG chart: a histogram where the values are\n"
+        "      numbers of one unit, else bars of the 20 largest counts, then \"other\"\n");
 }
 
 QString statsKeysText()
@@ -372,7 +384,7 @@ RunOutput comparisonOutput(const AnalysedList& list, const CompareStatsOptions& 
     return output;
 }
 
-RunOutput statisticsOutput(const AnalysedList& list, const QString& parameter)
+RunOutput statisticsOutput(const AnalysedList& list, const QString& parameter, bool chart)
 {
     RunOutput output;
     const QStringList sections = sectionsPresent(list);
@@ -415,6 +427,8 @@ RunOutput statisticsOutput(const AnalysedList& list, const QString& parameter)
     output.text = title;
     for (const StatisticsRow& row : content->rows)
         output.text += oneLine(row.paramValue) + u'\t' + QString::number(row.paramCount) + u'\n';
+    if (chart)
+        output.chart = ChartSvg::document(StatisticsChart::picture(content->rows, content->label));
     return output;
 }
 
@@ -451,7 +465,7 @@ int runCompareOrStats(const QStringList& arguments, QTextStream& out, QTextStrea
     const CompareStatsOptions& o = extracted.options;
     const RunOutput output =
         o.run == CompareStatsOptions::Run::Stats
-            ? statisticsOutput(list, o.statsParameter)
+            ? statisticsOutput(list, o.statsParameter, !o.chartFile.isEmpty())
             : comparisonOutput(list, o, settings.intValue(prefs::kCompareFilesLimit));
 
     err << output.errors;
@@ -467,6 +481,13 @@ int runCompareOrStats(const QStringList& arguments, QTextStream& out, QTextStrea
     } else {
         out << output.text;
         out.flush();
+    }
+    if (!o.chartFile.isEmpty() && !output.chart.isEmpty()) {
+        QSaveFile chart(o.chartFile);
+        if (!chart.open(QIODevice::WriteOnly) || chart.write(output.chart) < 0 || !chart.commit()) {
+            err << "perspix-cli: cannot write " << o.chartFile << ": " << chart.errorString() << '\n';
+            return kExitFailedFiles;
+        }
     }
     return output.status;
 }

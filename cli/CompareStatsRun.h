@@ -21,6 +21,7 @@ struct CompareStatsOptions
     bool html = false;
     QString outputFile;     // -o FILE; standard output when empty
     QString statsParameter; // "SECTION/KEY"
+    QString chartFile;      // --chart FILE: the statistics as an SVG chart
 };
 
 // The options of these runs taken out of the arguments; `rest` keeps every other argument,
@@ -57,6 +58,7 @@ struct RunOutput
     QString text;
     QString errors;
     int status = 0;
+    QByteArray chart; // the SVG chart of statistics, when asked for
 };
 
 // The comparison of the analysed files of the list: failed files are left out, and at most
@@ -66,6 +68,7 @@ RunOutput comparisonOutput(const AnalysedList& list, const CompareStatsOptions& 
 // The statistics rows of "SECTION/KEY" over every listed file: a title line, then
 // "value<TAB>count" lines, "Not set" first. A parameter without "/" or with a section that
 // no file has is a usage error naming the sections present.
-RunOutput statisticsOutput(const AnalysedList& list, const QString& parameter);
+RunOutput statisticsOutput(const AnalysedList& list, const QString& parameter,
+                           bool chart = false);
 
 } // namespace perspix::cli

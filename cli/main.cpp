@@ -10,6 +10,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CompareStatsRun.h"
 #include "cli/MediaCopyRun.h"
+#include "cli/PacketsRun.h"
 #include "cli/PrivacyRun.h"
 #include "model/NativePath.h"
 #include "model/Settings.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(NativePath::decoded(argv[i]));
+    if (cli::isPacketsRun(arguments))
+        return cli::runPackets(arguments, stdout, err);
     if (cli::isPrivacyRun(arguments))
         return cli::runPrivacy(arguments, out, err);
     if (cli::isCompareOrStatsRun(arguments))
@@ -35,7 +38,8 @@ int main(int argc, char** argv)
     const cli::ParseOutcome parsed = cli::parseCommandLine(arguments);
     switch (parsed.action) {
     case cli::ParseOutcome::Help:
-        out << cli::usageText() << cli::compareStatsUsageText() << cli::privacyUsageText();
+        out << cli::usageText() << cli::compareStatsUsageText() << cli::privacyUsageText()
+            << cli::packetsUsageText();
         return cli::kExitOk;
     case cli::ParseOutcome::Version:
         out << cli::versionText();

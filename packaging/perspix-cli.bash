@@ -56,7 +56,7 @@ _perspix_cli()
             _perspix_cli_reply "${_perspix_cli_threads// /$'\n'}" "$cur"
             return
             ;;
-        -o | --output | --save-project)
+        -o | --output | --save-project | --packets | --bitrate | --chart)
             _filedir
             return
             ;;

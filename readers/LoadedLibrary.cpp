@@ -11,7 +11,7 @@ namespace perspix {
 void* LoadedLibrary::symbol(const char* name)
 {
     std::call_once(m_opened, [this] {
-        m_handle = dlopen(m_soname, RTLD_NOW | RTLD_LOCAL);
+        m_handle = dlopen(m_soname, (m_lazy ? RTLD_LAZY : RTLD_NOW) | RTLD_LOCAL);
         if (!m_handle)
             logLine(QStringLiteral("Cannot load %1: %2")
                         .arg(QString::fromUtf8(m_soname), QString::fromLocal8Bit(dlerror())));

@@ -10,8 +10,13 @@ namespace perspix {
 class LoadedLibrary
 {
 public:
-    // The library by its run-time name (its SONAME, such as "libheif.so.1").
-    explicit constexpr LoadedLibrary(const char* soname) : m_soname(soname) {}
+    // The library by its run-time name (its SONAME, such as "libheif.so.1"). A lazy library
+    // binds each function at its first call instead of all at once: for a library whose
+    // dependencies bring thousands of functions that are never called.
+    explicit constexpr LoadedLibrary(const char* soname, bool lazy = false)
+        : m_soname(soname), m_lazy(lazy)
+    {
+    }
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
@@ -26,6 +31,7 @@ public:
 
 private:
     const char* m_soname;
+    bool m_lazy;
     std::once_flag m_opened;
     void* m_handle = nullptr;
 };

@@ -7,12 +7,14 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include "app/Notifier.h"
+#include "app/charts/StatisticsChartPanel.h"
 #include "app/WindowInfo.h"
 #include "app/WindowPlacement.h"
 #include "app/mainwindow/ExtTreeModel.h"
@@ -68,10 +70,16 @@ ParameterStatisticsController::ParameterStatisticsController()
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
 
+    m_chart = new StatisticsChartPanel;
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->addWidget(m_table);
+    split->addWidget(m_chart);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_title);
-    layout->addWidget(m_table, 1);
-    resize(420, 360);
+    layout->addWidget(split, 1);
+    resize(900, 420);
     resetValues();
 
     connect(&Notifier::instance(), &Notifier::advOutlineSelectionDidChange, this,
@@ -161,6 +169,7 @@ void ParameterStatisticsController::setContent(const QList<StatisticsRow>& rows,
         count->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_model->appendRow({value, count});
     }
+    m_chart->setContent(rows, label);
     // The title of a tree parameter ends with a line feed; a window title shows one line.
     const QString title = label.trimmed();
     setWindowTitle(title);

@@ -20,6 +20,7 @@ class QWindow;
 namespace perspix {
 
 class ExtendedOutline;
+class StatisticsChartPanel;
 
 class ParameterStatisticsController : public QWidget
 {
@@ -49,6 +50,7 @@ public:
     // The title as counted ("Video: Format\n" for a tree parameter).
     const QString& label() const { return m_label; }
     QTableView* table() const { return m_table; }
+    StatisticsChartPanel* chart() const { return m_chart; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +71,7 @@ private:
     QLabel* m_title;
     QTableView* m_table;
     QStandardItemModel* m_model;
+    StatisticsChartPanel* m_chart = nullptr;
 };
 
 } // namespace perspix

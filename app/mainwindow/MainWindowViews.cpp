@@ -12,6 +12,7 @@
 #include "app/mainwindow/MainView.h"
 #include "app/mainwindow/MainWindowController.h"
 #include "app/map/MapWindowController.h"
+#include "app/packets/BitrateWindow.h"
 #include "app/privacy/PrivacyWindowController.h"
 #include "app/comparison/ParameterStatisticsController.h"
 #include "app/WindowInfo.h"
@@ -62,6 +63,12 @@ void MainWindowViews::attach(MainWindowController* window)
     tools->addAction(QObject::tr("&Privacy Report"), window, [] {
         PrivacyWindowController::sharedInstance().showSharedPrivacyWindow();
     });
+    QAction* bitrate = tools->addAction(QObject::tr("&Bitrate and Frames"), window, [window] {
+        if (const FilelistItemPtr item = window->myView()->currentFile())
+            BitrateWindow::showForFile(item->filename());
+    });
+    bitrate->setShortcut(QKeySequence(QObject::tr("Ctrl+Shift+B")));
+    bitrate->setObjectName(QStringLiteral("bitrateAction"));
     for (QAction* action : tools->actions())
         window->addAction(action);
     // A comparison needs every listed file analysed; the shortcuts follow the menu items.

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
 #include <QTableWidget>
 #include <QThread>
 
@@ -19,6 +22,7 @@
 #include "app/map/MapWindowController.h"
 #include "app/privacy/PrivacyWindowController.h"
 #include "app/comparison/ParameterStatisticsController.h"
+#include "app/packets/BitrateWindow.h"
 #include "app/WindowInfo.h"
 #include "model/Log.h"
 #include "model/Settings.h"
@@ -51,6 +55,34 @@ void selectTableRow(ComparisonTableView* table, int row)
     table->scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 } // namespace
+
+// The Bitrate and Frames window of the largest film of the window's list.
+static bool saveBitrateScreenshot(MainWindowController* window, const QDir& dir)
+{
+    static const QStringList films = {"mp4", "mov", "mkv", "webm", "mpg", "avi"};
+    QString film;
+    qint64 largest = -1;
+    ArrangedFilelistModel* list = window->myView()->arrangedModel();
+    for (int r = 0; r < list->rowCount(); ++r) {
+        const QFileInfo info(list->itemAt(r)->filename());
+        if (films.contains(info.suffix().toLower()) && info.size() > largest) {
+            largest = info.size();
+            film = info.filePath();
+        }
+    }
+    if (film.isEmpty())
+        return true;
+    BitrateWindow bitrate;
+    bitrate.resize(1000, 700);
+    bitrate.show();
+    QEventLoop wait;
+    QObject::connect(&bitrate, &BitrateWindow::loaded, &wait, &QEventLoop::quit);
+    bitrate.open(film);
+    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
+    wait.exec();
+    screenshotSettle(300);
+    return saveScreenshot(&bitrate, dir, QStringLiteral("bitrate.png"));
+}
 
 bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
 {
@@ -85,7 +117,7 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     stats.show();
     if (row >= 0)
         stats.prepareForComparisonRow(&ext->controller()->content()[row]);
-    stats.resize(440, 300);
+    stats.resize(960, 470);
     screenshotSettle(300);
     ok &= saveScreenshot(&stats, dir, QStringLiteral("statistics.png"));
     stats.hide();
@@ -123,6 +155,8 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     screenshotSettle(300);
     ok &= saveScreenshot(&privacy, dir, QStringLiteral("privacy.png"));
     privacy.close();
+
+    ok &= saveBitrateScreenshot(window, dir);
     return ok;
 }
 

@@ -80,6 +80,7 @@ TEST(CompareStatsOptions, Parsing)
         {{"--stats", "Video/Format", "--compare", "general", "a"}, "one of --compare and --stats"},
         {{"a", "--compare"}, "--compare needs a value"},
         {{"--compare", "general", "-o", "", "a"}, "-o needs a file name"},
+        {{"--compare", "general", "--chart", "c.svg", "a"}, "--chart goes with --stats"},
     };
     for (const auto& [args, error] : errors) {
         const QString got = extractCompareStatsOptions(args).error;
@@ -328,6 +329,23 @@ TEST(CompareStatsProgram, StatisticsAndBadInput)
     // The runs only read the settings.
     EXPECT_EQ(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
               QStringList{"empty"});
+
+    // --chart draws the counts: a histogram for sampling rates, a bar per format.
+    TempDir charts;
+    const QString tone = dataPath("audio/tone.flac");
+    for (const auto& [parameter, inChart] : {std::pair{"Audio/SamplingRate/String", "Hz (3 files)"},
+                                             std::pair{"Audio/Format/String", "MPEG Audio"}}) {
+        const QString chart =
+            charts.filePath(QString::fromLatin1(parameter).section('/', 1, 1) + ".svg");
+        const Outcome o =
+            runProgram({"--stats", parameter, song, m4a, tone, "--chart", chart}, home.path());
+        EXPECT_EQ(o.status, kExitOk) << o.err.toStdString();
+        QFile file(chart);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << parameter;
+        const QByteArray svg = file.readAll();
+        EXPECT_TRUE(svg.startsWith("<?xml")) << parameter;
+        EXPECT_TRUE(svg.contains(inChart)) << parameter;
+    }
 }
 
 } // namespace

@@ -2,12 +2,14 @@
 // extended outline (counted over the window's list) and a comparison row (counted over its
 // files), through the notifications, only while it is visible.
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include "AppTestSupport.h"
 #include "app/AppController.h"
 #include "app/Notifier.h"
 #include "app/WindowInfo.h"
 #include "app/comparison/ComparisonController.h"
+#include "app/charts/StatisticsChartPanel.h"
 #include "app/comparison/ParameterStatisticsController.h"
 #include "app/mainwindow/ArrangedFilelistModel.h"
 #include "app/mainwindow/ExtTreeModel.h"
@@ -208,6 +210,43 @@ private slots:
             QTest::keySequence(&stats, key);
             QVERIFY2(!stats.isVisible(), qPrintable(key.toString()));
         }
+    }
+
+    // Beside the table, the chart: bars for words, a histogram for numbers of one unit,
+    // written as PNG and SVG.
+    void chartsWhatItCounts()
+    {
+        ParameterStatisticsController& stats = ParameterStatisticsController::sharedInstance();
+        stats.show();
+        StatisticsChartPanel* chart = stats.chart();
+        const auto texts = [&] {
+            QStringList all;
+            for (const ChartPicture::Item& item : chart->picture().items)
+                if (item.kind == ChartPicture::Kind::Text)
+                    all << item.text;
+            return all;
+        };
+        stats.setContent({{QStringLiteral("Not set"), 1}, {QStringLiteral("AVC"), 2}},
+                         QStringLiteral("Video: Format\n"));
+        QVERIFY(texts().contains(QStringLiteral("AVC")));
+        QVERIFY(texts().contains(QStringLiteral("Not set")));
+        stats.setContent({{QStringLiteral("640 pixels"), 2}, {QStringLiteral("1 920 pixels"), 3}},
+                         QStringLiteral("Video: Width\n"));
+        QVERIFY(texts().contains(QStringLiteral("pixels (5 files)")));
+        chart->setKind(StatisticsChart::Kind::Bars);
+        QVERIFY(texts().contains(QStringLiteral("1 920 pixels")));
+        chart->setKind(StatisticsChart::Kind::Automatic);
+
+        QTemporaryDir dir;
+        QVERIFY(chart->exportPng(dir.filePath(QStringLiteral("chart.png"))));
+        QVERIFY(chart->exportSvg(dir.filePath(QStringLiteral("chart.svg"))));
+        const QImage png(dir.filePath(QStringLiteral("chart.png")));
+        QVERIFY(!png.isNull());
+        QVERIFY(png.width() >= 2 * 320);
+        QFile svg(dir.filePath(QStringLiteral("chart.svg")));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains("pixels (5 files)"));
+        stats.hide();
     }
 };
 
