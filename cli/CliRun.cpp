@@ -215,7 +215,11 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
 {
     if (!data) {
         ++m_failed;
-        m_err << "perspix-cli: failed to analyse " << NativePath::shown(item.filename()) << '\n';
+        m_err << "perspix-cli: failed to analyse " << NativePath::shown(item.filename());
+        // A reader that stopped in its helper process says how.
+        if (const QString failure = m_cacher.failureOfFile(item.filename()); !failure.isEmpty())
+            m_err << ": " << failure;
+        m_err << '\n';
         m_err.flush();
         return;
     }
