@@ -17,8 +17,11 @@
 #include "batch/AnalyserChannel.h"
 #include "batch/CoreSetup.h"
 #include "batch/ResultCoding.h"
+#include "model/HelperKeys.h"
+#include "model/Keys.h"
 #include "model/Log.h"
 #include "model/PerspixData.h"
+#include "readers/mediainfo/oMediaInfo.h"
 #include "taglink/TaglinkStayOpenProcess.h"
 
 using namespace perspix;
@@ -27,6 +30,7 @@ using namespace perspix::analyser;
 namespace {
 
 const QString kExiftoolRelayOption = QStringLiteral("analyserExiftoolRelay");
+const QString kTextPathOption = QStringLiteral("analyserTextPath");
 constexpr int kOutOfMemoryExit = 3;
 
 // An allocation refused under the memory limit ends the helper with a message that says
@@ -74,6 +78,8 @@ void analyse(const QByteArray& payload, taglink::TaglinkStayOpenProcess* exiftoo
         return;
     }
     const bool relay = options.take(kExiftoolRelayOption).toBool();
+    // Made by the program for a name that is no text, since this process may make no link.
+    oMediaInfo::setPreparedTextPath(path, options.take(kTextPathOption).toString());
     PerspixDataPtr data;
     std::optional<ResultCoding::Coded> coded;
     QStringList lines;
@@ -85,6 +91,13 @@ void analyse(const QByteArray& payload, taglink::TaglinkStayOpenProcess* exiftoo
             logLine(QStringLiteral("Analysis of %1 failed: %2")
                         .arg(path, QString::fromLocal8Bit(e.what())));
             data.reset();
+        }
+        if (data && options.value(keys::kOptSummaryOnly).toBool() && data->dict()) {
+            ResultRecord general;
+            general.general = data->dict()->general;
+            general.general.values.remove(keys::kCoverData);
+            general.general.values.remove(keys::kFrameThumbnail);
+            data = std::make_shared<PerspixData>(data->filename, std::move(general));
         }
         if (data) {
             coded = ResultCoding::encode(*data);

@@ -20,6 +20,7 @@
 #include "batch/AnalyserChannel.h"
 #include "batch/ResultCoding.h"
 #include "model/Log.h"
+#include "model/NativePath.h"
 #include "taglink/ChildProcess.h"
 #include "taglink/TaglinkStayOpenProcess.h"
 
@@ -45,6 +46,9 @@ constexpr qint64 kMiB = qint64(1) << 20;
 
 // The option that tells the helper that ExifTool requests can be answered.
 const QString kExiftoolRelayOption = QStringLiteral("analyserExiftoolRelay");
+// The text path of a file whose name is no text, for a reader that takes text only: the
+// helper may not make the alias itself.
+const QString kTextPathOption = QStringLiteral("analyserTextPath");
 
 QString lowerFirst(QString text)
 {
@@ -369,6 +373,11 @@ AnalyserClient::Outcome AnalyserClient::analyse(const QString& path, const QVari
     QVariantMap sent = options;
     if (exiftool)
         sent.insert(kExiftoolRelayOption, true);
+    std::optional<NativePath::TextAlias> alias;
+    if (!NativePath::isText(path)) {
+        alias.emplace(path);
+        sent.insert(kTextPathOption, alias->path());
+    }
     Exchange exchange{analyser::Kind::Analyse,
                       analyser::encodeAnalyse(path, sent),
                       exiftool,

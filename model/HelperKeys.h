@@ -14,6 +14,10 @@ namespace keys {
 inline const QString kOptAnalysisTimeout = QStringLiteral("analysisTimeout");
 inline const QString kOptAnalysisMemoryLimit = QStringLiteral("analysisMemoryLimit");
 inline const QString kOptInProcessAnalysis = QStringLiteral("inProcessAnalysis");
+// For a front end that shows only the general summaries: a helper answers with the general
+// record alone, which is all a summary reads, and spends no time on coding the rest. Part
+// of what is read, so the result store keeps such results apart.
+inline const QString kOptSummaryOnly = QStringLiteral("summaryOnly");
 } // namespace keys
 
 namespace prefs {
