@@ -78,8 +78,6 @@ const QList<SettingDefault>& Settings::standardDefaults()
         {kExiftoolTimeout, 60},
         {kAnalysisTimeout, 60},
         {kAnalysisMemoryLimit, qint64(4) << 30},
-        {kAnalysisTimeout, 60},
-        {kAnalysisMemoryLimit, qint64(4) << 30},
         {kComputeFileHashes, false},
         {kUseSystemMetadata, true},
         {kShowCoincidences, false},
@@ -212,8 +210,6 @@ QVariantMap Settings::analysisOptions() const
     options.insert(keys::kOptSkipExtAttributes, !boolValue(prefs::kUseSystemMetadata));
     options.insert(keys::kOptVideoUtility, stringValue(prefs::kVideoUtility));
     options.insert(keys::kOptExiftoolTimeout, value(prefs::kExiftoolTimeout).toDouble());
-    options.insert(keys::kOptAnalysisTimeout, value(prefs::kAnalysisTimeout).toDouble());
-    options.insert(keys::kOptAnalysisMemoryLimit, value(prefs::kAnalysisMemoryLimit).toLongLong());
     options.insert(keys::kOptAnalysisTimeout, value(prefs::kAnalysisTimeout).toDouble());
     options.insert(keys::kOptAnalysisMemoryLimit, value(prefs::kAnalysisMemoryLimit).toLongLong());
     return options;
