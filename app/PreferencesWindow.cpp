@@ -15,6 +15,7 @@
 
 #include "app/AppController.h"
 #include "app/Notifier.h"
+#include "model/HelperKeys.h"
 #include "readers/mediainfo/oMediaInfo.h"
 #if __has_include("taglink/Taglink.h")
 #include "taglink/Taglink.h"
@@ -150,6 +151,14 @@ QWidget* PreferencesWindow::buildAnalysisPane()
                                                                {tr("Eight"), 8},
                                                                {tr("One per processor core"), 256}},
                                                               pane));
+    // Time limits: a file whose reading takes longer fails alone, and the list goes on.
+    QSpinBox* exiftoolLimit = intControl(prefs::kExiftoolTimeout, 1, 24 * 3600, pane);
+    exiftoolLimit->setSuffix(tr(" s"));
+    form->addRow(tr("ExifTool may read one file for:"), exiftoolLimit);
+    QSpinBox* analysisLimit = intControl(prefs::kAnalysisTimeout, 0, 24 * 3600, pane);
+    analysisLimit->setSuffix(tr(" s"));
+    analysisLimit->setSpecialValueText(tr("No limit"));
+    form->addRow(tr("Reading one file may take:"), analysisLimit);
     form->addRow(QString(),
                  boolControl(prefs::kUseSIUnits,
                              tr("Sizes and rates in decimal units (kB = 1000 bytes)"), pane));

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "batch/AnalyserClient.h"
+#include "model/HelperKeys.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/Settings.h"
@@ -59,6 +61,7 @@ struct DataCacher::State
     QSet<QString> filesInProcess;
     QSet<QString> filesProcessed;
     QSet<QString> filesFailed;
+    QHash<QString, QString> failures; // of failed files whose helper stopped
     std::vector<QueueEntry> fileStack;
     QHash<QString, PerspixDataPtr> dataCache;
     QHash<QString, int> filesWaitingForFinishProcessing;
@@ -74,7 +77,7 @@ struct DataCacher::State
     void post(const CacherResult& result);
     ClaimResult claim(const Worker* worker, const QString& path, bool checkInCache);
     void record(const PerspixDataPtr& data, const FilelistItemPtr& file, int status,
-                bool answerEntry);
+                bool answerEntry, const QString& failure = QString());
 };
 
 namespace {
@@ -118,25 +121,33 @@ ClaimResult DataCacher::State::claim(const Worker* worker, const QString& path, 
 // told not to) and one per entry that waited for this analysis. Every waiting entry is
 // answered, so the whole count is taken off.
 void DataCacher::State::record(const PerspixDataPtr& data, const FilelistItemPtr& file, int status,
-                               bool answerEntry)
+                               bool answerEntry, const QString& failure)
 {
     const QString path = file->filename();
     int waiting = 0;
     int waitingStatus = kStatusFailed;
+    QString reason = failure;
     if (data) {
         dataCache.insert(path, data);
         filesFailed.remove(path);
+        failures.remove(path);
         waiting = filesWaitingForFinishProcessing.take(path);
         waitingStatus = kStatusCached;
     } else if (status != kStatusCached && status != kStatusCachedOnRequest) {
         filesFailed.insert(path);
+        if (failure.isEmpty())
+            failures.remove(path);
+        else
+            failures.insert(path, failure);
         waiting = filesWaitingForFinishProcessing.take(path);
         waitingStatus = kStatusFailed;
+    } else {
+        reason = failures.value(path);
     }
     if (answerEntry)
-        post({path, file, data, status});
+        post({path, file, data, status, reason});
     for (int i = 0; i < waiting; ++i)
-        post({path, nullptr, data, waitingStatus});
+        post({path, nullptr, data, waitingStatus, reason});
 }
 
 DataCacher::DataCacher()
@@ -346,6 +357,12 @@ bool DataCacher::isFileFailed(const QString& path) const
     return m_state->filesFailed.contains(path);
 }
 
+QString DataCacher::failureOfFile(const QString& path) const
+{
+    std::lock_guard guard(m_state->safeLock);
+    return m_state->failures.value(path);
+}
+
 bool DataCacher::isFileProcessed(const QString& path) const
 {
     std::lock_guard guard(m_state->safeLock);
@@ -357,6 +374,7 @@ void DataCacher::removeFileFromCache(const QString& path)
     std::lock_guard guard(m_state->safeLock);
     m_state->dataCache.remove(path);
     m_state->filesFailed.remove(path);
+    m_state->failures.remove(path);
     m_state->filesProcessed.remove(path);
 }
 
@@ -449,7 +467,18 @@ void DataCacher::runWorker(State& state, Worker& worker)
         analyser = state.analyser;
         store = state.store;
     }
-    const QVariantMap options = provider ? provider() : Settings().analysisOptions();
+    QVariantMap options = provider ? provider() : Settings().analysisOptions();
+    // How files are read is no part of what is read: neither the analysis nor the store's
+    // key sees these.
+    AnalyserClient::Limits limits;
+    if (options.contains(keys::kOptAnalysisTimeout))
+        limits.timeoutSeconds = options.take(keys::kOptAnalysisTimeout).toDouble();
+    if (options.contains(keys::kOptAnalysisMemoryLimit))
+        limits.memoryBytes = options.take(keys::kOptAnalysisMemoryLimit).toLongLong();
+    const bool inProcess = options.take(keys::kOptInProcessAnalysis).toBool() || analyser;
+    std::optional<AnalyserClient> helper;
+    if (!inProcess)
+        helper.emplace(limits);
     ExiftoolProcessPtr exiftool;
     if ((options.value(keys::kOptVideoUtility).toString() == keys::kVideoUtilityExiftool ||
          options.value(keys::kOptReadImagesWithExiftool).toBool()) &&
@@ -499,7 +528,17 @@ void DataCacher::runWorker(State& state, Worker& worker)
             store ? ResultStore::factsOf(path) : std::nullopt;
         if (facts)
             data = store->find(path, options, *facts);
-        if (!data) {
+        QString failure;
+        bool cancelled = false;
+        if (!data && helper) {
+            AnalyserClient::Outcome outcome =
+                helper->analyse(path, options, exiftool.get(), &worker.stop);
+            data = std::move(outcome.data);
+            failure = outcome.failure;
+            cancelled = outcome.cancelled;
+            if (data && facts)
+                store->put(path, options, *facts, *data);
+        } else if (!data) {
             try {
                 data = analyser ? analyser(path, options, exiftool.get())
                                 : PerspixData::dataAboutFile(path, options, exiftool.get());
@@ -517,8 +556,9 @@ void DataCacher::runWorker(State& state, Worker& worker)
         // file processed but its data not yet cached, or wait for an answer already sent.
         std::lock_guard guard(state.safeLock);
         state.filesInProcess.remove(path);
-        if (!data && exiftool &&
-            exiftool->lastFailure() == taglink::TaglinkStayOpenProcess::Failure::Cancelled) {
+        if (cancelled ||
+            (!data && exiftool &&
+             exiftool->lastFailure() == taglink::TaglinkStayOpenProcess::Failure::Cancelled)) {
             // Cancelled in the middle of reading: the file was not analysed, and waits, first
             // in line, for the workers that come after this one.
             state.fileStack.push_back(std::move(*entry));
@@ -531,12 +571,14 @@ void DataCacher::runWorker(State& state, Worker& worker)
         // A stopped worker still keeps the result, so that the cache stays consistent and
         // entries of other workers that waited for it are answered, but reports nothing of
         // its own.
-        state.record(data, entry->file, data ? status : kStatusFailed, !stopped);
+        state.record(data, entry->file, data ? status : kStatusFailed, !stopped, failure);
         if (stopped) {
             std::erase(state.threads, &worker);
             break;
         }
     }
+    // The helper ends before the ExifTool whose requests it passed on.
+    helper.reset();
     if (exiftool)
         exiftool->setStopFlag(nullptr);
     exiftool.reset();

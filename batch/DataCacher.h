@@ -30,13 +30,15 @@ enum CacherStatus : int {
 };
 
 // One result message: "filename", "file" (absent for the answers to entries that waited
-// for another worker), "data" when present, "status".
+// for another worker), "data" when present, "status", and for a file whose reader failed
+// in its helper process, what happened ("analysis stopped after 60 s").
 struct CacherResult
 {
     QString filename;
     FilelistItemPtr file;
     PerspixDataPtr data;
     int status = kStatusFailed;
+    QString failure;
 };
 
 class DataCacherDelegate
@@ -60,7 +62,9 @@ enum class ClaimResult { Claimed = 0, Done = 1, Busy = 2, Cancelled = 3 };
 // the options select ExifTool.
 using ExiftoolProcessPtr = std::shared_ptr<taglink::TaglinkStayOpenProcess>;
 using ExiftoolFactory = std::function<ExiftoolProcessPtr()>;
-// The analysis of one file (PerspixData::dataAboutFile by default).
+// The analysis of one file in the worker's own thread. Without one, files are read in
+// perspix-analyser helpers, one per worker, unless the options ask for the analysis in
+// this process (inProcessAnalysis), which then is PerspixData::dataAboutFile.
 using Analyser = std::function<PerspixDataPtr(const QString& path, const QVariantMap& options,
                                               taglink::TaglinkStayOpenProcess* exiftool)>;
 // The analysis options of a worker, read once when it starts (by default from the
@@ -110,6 +114,9 @@ public:
 
     PerspixDataPtr dataFromCacheForFile(const QString& path) const;
     bool isFileFailed(const QString& path) const;
+    // What stopped the reader of a failed file in its helper; empty for a file that simply
+    // gave no result, and for one not failed.
+    QString failureOfFile(const QString& path) const;
     bool isFileProcessed(const QString& path) const;
     // Forgets the file's result, so that its next queue entry analyses it again.
     void removeFileFromCache(const QString& path);

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "filelist/FilelistFiller.h"
+#include "model/HelperKeys.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/NativePath.h"
@@ -147,7 +148,9 @@ int CliRun::exec()
 
     m_cacher.setMTMode(m_options.threads);
     m_cacher.setDelegate(this);
-    const QVariantMap analysisOptions = m_analysisOptions;
+    QVariantMap analysisOptions = m_analysisOptions;
+    if (!m_options.exporting())
+        analysisOptions.insert(keys::kOptSummaryOnly, true);
     m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
     if (!m_options.noStore)
         m_cacher.setResultStore(ResultStore::forSettings(Settings()));
@@ -215,7 +218,11 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
 {
     if (!data) {
         ++m_failed;
-        m_err << "perspix-cli: failed to analyse " << NativePath::shown(item.filename()) << '\n';
+        m_err << "perspix-cli: failed to analyse " << NativePath::shown(item.filename());
+        // A reader that stopped in its helper process says how.
+        if (const QString failure = m_cacher.failureOfFile(item.filename()); !failure.isEmpty())
+            m_err << ": " << failure;
+        m_err << '\n';
         m_err.flush();
         return;
     }

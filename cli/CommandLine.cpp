@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 
 #include "export/CommandLineExport.h"
+#include "model/HelperKeys.h"
 #include "model/Keys.h"
 #include "model/NativePath.h"
 #include "model/Settings.h"
@@ -14,6 +15,8 @@ namespace {
 const QString kThreads = QStringLiteral("threads");
 const QString kExiftool = QStringLiteral("exiftool");
 const QString kExiftoolTimeout = QStringLiteral("exiftool-timeout");
+const QString kAnalysisTimeout = QStringLiteral("analysis-timeout");
+const QString kInProcess = QStringLiteral("in-process");
 const QString kHashes = QStringLiteral("hashes");
 const QString kNoXattr = QStringLiteral("no-xattr");
 const QString kBinaryUnits = QStringLiteral("binary-units");
@@ -37,6 +40,8 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
     parser.addOption({kThreads, QString(), QStringLiteral("N")});
     parser.addOption({kExiftool, QString()});
     parser.addOption({kExiftoolTimeout, QString(), QStringLiteral("S")});
+    parser.addOption({kAnalysisTimeout, QString(), QStringLiteral("S")});
+    parser.addOption({kInProcess, QString()});
     parser.addOption({kHashes, QString()});
     parser.addOption({kNoXattr, QString()});
     parser.addOption({kBinaryUnits, QString()});
@@ -95,6 +100,18 @@ ParseOutcome parseCommandLine(const QStringList& arguments)
         }
         o.exiftoolTimeout = seconds;
     }
+    if (parser.isSet(kAnalysisTimeout)) {
+        bool ok = false;
+        const double seconds = parser.value(kAnalysisTimeout).toDouble(&ok);
+        if (!ok || !(seconds >= 0) || seconds > 1e6) {
+            outcome.error = QStringLiteral("--analysis-timeout takes a number of seconds, 0 for "
+                                           "no limit, not \"%1\"")
+                                .arg(parser.value(kAnalysisTimeout));
+            return outcome;
+        }
+        o.analysisTimeout = seconds;
+    }
+    o.inProcess = parser.isSet(kInProcess);
     o.hashes = parser.isSet(kHashes);
     o.noXattr = parser.isSet(kNoXattr);
     o.binaryUnits = parser.isSet(kBinaryUnits);
@@ -154,6 +171,11 @@ QString usageText()
         "  --exiftool-timeout S\n"
         "                   seconds ExifTool may take over one file before it is stopped\n"
         "                   and the file fails (default 60)\n"
+        "  --analysis-timeout S\n"
+        "                   seconds the reading of one file may take before its helper\n"
+        "                   process is stopped and the file fails (default 60, 0 for none)\n"
+        "  --in-process     read the files in this process instead of sandboxed helper\n"
+        "                   processes (for comparison and debugging)\n"
         "  --hashes         compute the files' MD5 and SHA-1 digests\n"
         "  --no-xattr       leave out the facts kept in extended attributes\n"
         "  --binary-units   sizes in binary multiples (KiB, MiB) instead of decimal ones\n"
@@ -228,6 +250,10 @@ QVariantMap analysisOptions(const CliOptions& options, const Settings& settings)
         result.insert(keys::kOptVideoUtility, keys::kVideoUtilityExiftool);
     if (options.exiftoolTimeout > 0)
         result.insert(keys::kOptExiftoolTimeout, options.exiftoolTimeout);
+    if (options.analysisTimeout >= 0)
+        result.insert(keys::kOptAnalysisTimeout, options.analysisTimeout);
+    if (options.inProcess)
+        result.insert(keys::kOptInProcessAnalysis, true);
     if (options.hashes)
         result.insert(keys::kOptComputeFileHashes, true);
     if (options.noXattr)

@@ -26,6 +26,10 @@ struct CliOptions
     quint32 threads = 256; // one worker per core
     bool exiftool = false;
     double exiftoolTimeout = 0; // seconds; 0: the settings store's limit
+    // Seconds the reading of one file may take in its helper process, 0 for no limit; below
+    // 0: the settings store's limit.
+    double analysisTimeout = -1;
+    bool inProcess = false; // read the files in this process, not in helper processes
     bool hashes = false;
     bool noXattr = false;
     bool binaryUnits = false;

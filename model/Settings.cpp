@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <mutex>
 
+#include "model/HelperKeys.h"
 #include "model/Keys.h"
 
 namespace perspix {
@@ -75,6 +76,8 @@ const QList<SettingDefault>& Settings::standardDefaults()
         {kDisplayOtherTracksInGeneral, false},
         {kVideoUtility, QStringLiteral("mediainfo")},
         {kExiftoolTimeout, 60},
+        {kAnalysisTimeout, 60},
+        {kAnalysisMemoryLimit, qint64(4) << 30},
         {kComputeFileHashes, false},
         {kUseSystemMetadata, true},
         {kShowCoincidences, false},
@@ -207,6 +210,8 @@ QVariantMap Settings::analysisOptions() const
     options.insert(keys::kOptSkipExtAttributes, !boolValue(prefs::kUseSystemMetadata));
     options.insert(keys::kOptVideoUtility, stringValue(prefs::kVideoUtility));
     options.insert(keys::kOptExiftoolTimeout, value(prefs::kExiftoolTimeout).toDouble());
+    options.insert(keys::kOptAnalysisTimeout, value(prefs::kAnalysisTimeout).toDouble());
+    options.insert(keys::kOptAnalysisMemoryLimit, value(prefs::kAnalysisMemoryLimit).toLongLong());
     return options;
 }
 

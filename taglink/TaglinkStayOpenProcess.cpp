@@ -46,6 +46,19 @@ std::unique_ptr<TaglinkStayOpenProcess> TaglinkStayOpenProcess::init()
     return process;
 }
 
+std::unique_ptr<TaglinkStayOpenProcess> TaglinkStayOpenProcess::relayTo(Relay relay)
+{
+    auto process = std::make_unique<TaglinkStayOpenProcess>(StartToken{});
+    process->m_relay = std::move(relay);
+    return process;
+}
+
+std::optional<std::string> TaglinkStayOpenProcess::answerRelayed(const std::string& path,
+                                                                 const std::string& options)
+{
+    return request(path, options.c_str());
+}
+
 bool TaglinkStayOpenProcess::start()
 {
     Pipe in;
@@ -385,6 +398,12 @@ std::optional<std::string> TaglinkStayOpenProcess::request(const std::string& pa
 {
     m_lastFailure = Failure::None;
     m_requestPath = path;
+    if (m_relay) {
+        auto answer = m_relay(path, options, m_lastFailure);
+        if (!answer || answer->empty() || m_lastFailure != Failure::None)
+            return std::nullopt;
+        return answer;
+    }
     if (!ensureRunning())
         return std::nullopt;
     // A pipe or a device could keep ExifTool reading for ever.

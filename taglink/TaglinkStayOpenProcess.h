@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,15 @@ public:
         GaveUp,    // ExifTool kept dying as soon as it started: no more restarts
     };
     Failure lastFailure() const { return m_lastFailure; }
+
+    // A process that starts nothing: each request (the file's path and the request's option
+    // lines) goes to the relay, which has it answered by a real process elsewhere, for a
+    // program that may not start processes of its own.
+    using Relay = std::function<std::optional<std::string>(
+        const std::string& path, const std::string& options, Failure& failure)>;
+    static std::unique_ptr<TaglinkStayOpenProcess> relayTo(Relay relay);
+    // Answers a request that a relay passed on, as the relayed object would have.
+    std::optional<std::string> answerRelayed(const std::string& path, const std::string& options);
 
     static constexpr std::chrono::seconds kDefaultTimeout{60};
     // The longest a request may wait for its answer; zero or less waits without a limit.
@@ -95,6 +105,7 @@ private:
     void drainAbandonedAnswer();
     std::optional<std::string> request(const std::string& path, const char* options);
 
+    Relay m_relay;
     std::unique_ptr<ChildProcess> m_task;
     std::unique_ptr<ChildProcess> m_watchdog;
     int m_infile = -1;

@@ -3,14 +3,33 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <memory>
 
+#include "batch/AnalyserClient.h"
+#include "model/HelperKeys.h"
 #include "model/Keys.h"
+#include "model/Settings.h"
 
 namespace perspix {
 
 namespace {
 // About a hundred covers of 256 pixels.
 constexpr int kCacheKiB = 32 * 1024;
+
+// Decoding a whole picture or a film's frame is reading the file: it happens in a helper
+// process, which the pool's thread keeps for the covers after it.
+QImage makeInHelper(const QString& path, const QString& what)
+{
+    static thread_local std::unique_ptr<AnalyserClient> helper;
+    if (!helper) {
+        const QVariantMap options = Settings().analysisOptions();
+        AnalyserClient::Limits limits;
+        limits.timeoutSeconds = options.value(keys::kOptAnalysisTimeout).toDouble();
+        limits.memoryBytes = options.value(keys::kOptAnalysisMemoryLimit).toLongLong();
+        helper = std::make_unique<AnalyserClient>(limits);
+    }
+    return helper->makeCover(path, what);
+}
 } // namespace
 
 CoverMaker& CoverMaker::instance()
@@ -50,7 +69,7 @@ QImage CoverMaker::cover(const PerspixDataPtr& data)
     // The latest request first: rows scrolled past wait behind the ones now on screen.
     m_pool.start(
         [this, key, path, what] {
-            const QImage image = PerspixData::makeDeferredCover(path, what);
+            const QImage image = makeInHelper(path, what);
             QMetaObject::invokeMethod(
                 this, [this, key, path, image] { made(key, path, image); }, Qt::QueuedConnection);
         },

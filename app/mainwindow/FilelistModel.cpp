@@ -166,9 +166,17 @@ QVariant FilelistModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return NativePath::shown(item->prefixedPath());
-    case Qt::ToolTipRole:
-        return NativePath::shown(item->filename());
+    case Qt::ToolTipRole: {
+        QString text =
+            NativePath::shown(role == Qt::DisplayRole ? item->prefixedPath() : item->filename());
+        // The row of a file whose reader stopped says what happened.
+        if (m_cacher && m_cacher->isFileFailed(item->filename())) {
+            if (const QString failure = m_cacher->failureOfFile(item->filename());
+                !failure.isEmpty())
+                text += QStringLiteral(" (%1)").arg(failure);
+        }
+        return text;
+    }
     case Qt::DecorationRole:
         return iconForItem(item);
     case ItemRole:

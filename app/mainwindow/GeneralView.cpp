@@ -163,11 +163,12 @@ void GeneralView::clearDisplay()
     fitStreamList();
 }
 
-void GeneralView::showCannotProcess(const QString& path)
+void GeneralView::showCannotProcess(const QString& path, const QString& reason)
 {
     clearDisplay();
     setName(path);
-    m_format->setText(kCannotProcess);
+    m_format->setText(reason.isEmpty() ? kCannotProcess
+                                       : QStringLiteral("%1: %2").arg(kCannotProcess, reason));
     if (!path.isEmpty())
         m_cover->setImage(FilelistModel::fileIcon(path).pixmap(256).toImage(), false);
 }

@@ -49,7 +49,8 @@ public:
     // Shows one file; without data or without general facts the format label says that the
     // file could not be processed.
     void showData(const PerspixDataPtr& data, const QString& path);
-    void showCannotProcess(const QString& path);
+    // `reason`: what stopped the reader, when it stopped in its helper process.
+    void showCannotProcess(const QString& path, const QString& reason = QString());
     void setBusy(bool busy);
     bool isBusy() const { return m_busyShown; }
 

@@ -497,7 +497,7 @@ void MainView::processFile(const FilelistItemPtr& item)
     if (!m_cacher)
         return;
     if (m_cacher->isFileFailed(item->filename())) {
-        m_general->showCannotProcess(item->filename());
+        m_general->showCannotProcess(item->filename(), m_cacher->failureOfFile(item->filename()));
         return;
     }
     scheduleBusyIndicator(item);
@@ -594,7 +594,10 @@ void MainView::showPerspixData(const PerspixDataPtr& data)
     m_general->setBusy(false);
     const FilelistItemPtr item = currentFile();
     const QString path = item ? item->filename() : (data ? data->filename : QString());
-    m_general->showData(data, path);
+    if (!data && m_cacher && !path.isEmpty() && m_cacher->isFileFailed(path))
+        m_general->showCannotProcess(path, m_cacher->failureOfFile(path));
+    else
+        m_general->showData(data, path);
     if (!data || !data->generalInfo()) {
         m_outline->setContent({});
         return;

@@ -116,6 +116,10 @@ QByteArray decodeBase64(const QString& text)
     return decoded ? decoded.decoded : QByteArray();
 }
 
+std::mutex g_preparedLock;
+QString g_preparedPath;
+QString g_preparedTextPath;
+
 } // namespace
 
 oMediaInfo::oMediaInfo() : m_handle((setupLibrary(), MediaInfo_New()))
@@ -140,9 +144,21 @@ bool oMediaInfo::Open(const QString& path)
 {
     if (!m_handle || path.isEmpty() || !NativePath::isRegularFile(path))
         return false;
+    {
+        std::lock_guard guard(g_preparedLock);
+        if (!g_preparedPath.isEmpty() && g_preparedPath == path)
+            return MediaInfo_Open(m_handle, toWide(g_preparedTextPath).c_str()) != 0;
+    }
     // The library takes the path as text only.
     const NativePath::TextAlias alias(path);
     return !alias.path().isEmpty() && MediaInfo_Open(m_handle, toWide(alias.path()).c_str()) != 0;
+}
+
+void oMediaInfo::setPreparedTextPath(const QString& path, const QString& textPath)
+{
+    std::lock_guard guard(g_preparedLock);
+    g_preparedPath = textPath.isEmpty() ? QString() : path;
+    g_preparedTextPath = textPath;
 }
 
 QString oMediaInfo::Inform()

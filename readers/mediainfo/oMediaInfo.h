@@ -81,6 +81,10 @@ public:
     // Library-wide options: custom labels, covers as base 64. Done by the first adapter or
     // version query; calling it again does nothing.
     static void setupLibrary();
+    // For a process that may not make files (a sandboxed helper): the text path under which
+    // files of this path are opened from now on, made by the program that sent the file,
+    // instead of an alias made here. An empty path forgets it.
+    static void setPreparedTextPath(const QString& path, const QString& textPath);
     static QString libVersion();
     static std::optional<QString> streamKindToHumanString(int kind);
     static StreamKind streamStringToKind(const QString& name);

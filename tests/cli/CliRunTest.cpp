@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "batch/CoreSetup.h"
+#include "batch/DataCacher.h"
 #include "cli/CliRun.h"
 #include "export/ExportFormat.h"
 #include "export/PerspixExporter.h"
@@ -118,7 +119,8 @@ TEST(CliRun, ExportsAreWrittenInListOrderAsResultsArrive)
         ASSERT_EQ(run.items().size(), 3);
         const auto answer = [&](int i) {
             const QString path = run.items()[i]->filename();
-            run.dataCacherNewObjectReady({path, run.items()[i], results[path], kStatusAnalysed});
+            run.dataCacherNewObjectReady(
+                {path, run.items()[i], results[path], kStatusAnalysed, {}});
         };
         answer(2);
         answer(1);
@@ -451,4 +453,126 @@ TEST(CliProgram, DecoderMessagesJoinTheLog)
     const Outcome o = runProgram({dir.filePath("damaged.jpg")}, home.path());
     EXPECT_EQ(o.status, kExitOk);
     EXPECT_EQ(foreignLines(o.err), QStringList());
+}
+
+namespace {
+
+// The summaries of a run by path (a summary is its path, a line of "-" and the text up to
+// the next summary).
+QHash<QString, QString> summariesByPath(const QString& out)
+{
+    QHash<QString, QString> blocks;
+    QString current;
+    for (const QString& piece : out.split(QStringLiteral("\n\n"))) {
+        const QStringList lines = piece.split('\n');
+        const bool header =
+            lines.size() >= 2 && !lines[0].isEmpty() && lines[1] == QString(lines[0].size(), '-');
+        if (header)
+            current = lines[0];
+        blocks[current] += piece + '\n';
+    }
+    return blocks;
+}
+
+QStringList failureLines(const QString& err)
+{
+    QStringList lines;
+    for (const QString& line : err.split('\n'))
+        if (line.startsWith("perspix-cli: failed to analyse "))
+            lines.append(line);
+    lines.sort();
+    return lines;
+}
+
+} // namespace
+
+// Real signals from outside: one helper is killed with SIGSEGV and another stopped with
+// SIGSTOP while each has a file in hand. Those two files fail with their messages, every
+// other file has the summary it has in an undisturbed run, and the run ends with status 1.
+TEST(CliProgram, KilledAndStoppedHelpersFailOneFileEach)
+{
+    if (DataCacher::activeProcessorCores() < 2)
+        GTEST_SKIP() << "two helpers run on two cores at least";
+    TempDir home;
+    const QStringList args{"--threads",          "2", "--no-store",
+                           "--analysis-timeout", "3", QStringLiteral(PERSPIX_TEST_DATA)};
+    const Outcome calm = runProgram(args, home.path());
+    ASSERT_GE(calm.status, 0);
+
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.path());
+    env.insert("HOME", home.path());
+    env.insert("LC_ALL", "C.UTF-8");
+    run.setProcessEnvironment(env);
+    run.start(PERSPIX_CLI_PROGRAM, args);
+    ASSERT_TRUE(run.waitForStarted());
+    QList<pid_t> helpers;
+    QElapsedTimer waited;
+    waited.start();
+    while (helpers.size() < 2 && waited.elapsed() < 20000) {
+        QProcess pgrep;
+        pgrep.start("pgrep", {"-P", QString::number(run.processId())});
+        pgrep.waitForFinished();
+        helpers.clear();
+        for (const QByteArray& pid : pgrep.readAllStandardOutput().split('\n'))
+            if (!pid.isEmpty())
+                helpers.append(pid_t(pid.toInt()));
+        QThread::msleep(5);
+    }
+    ASSERT_EQ(helpers.size(), 2);
+    // Both stopped first: after a moment each has a file in hand, the one it was reading or
+    // the request that came after its last answer.
+    ::kill(helpers[0], SIGSTOP);
+    ::kill(helpers[1], SIGSTOP);
+    QThread::msleep(300);
+    ::kill(helpers[0], SIGSEGV);
+    ::kill(helpers[0], SIGCONT);
+    ASSERT_TRUE(run.waitForFinished(120000));
+    const QString out = QString::fromUtf8(run.readAllStandardOutput());
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitCode(), kExitFailedFiles);
+
+    QStringList failed;
+    QStringList others;
+    int crashed = 0;
+    int timedOut = 0;
+    const QString crash = ": the reader stopped on this file (signal 11: segmentation fault)";
+    const QString timeout = ": analysis stopped after 3 s";
+    for (const QString& line : failureLines(err)) {
+        const QString prefix = "perspix-cli: failed to analyse ";
+        if (line.endsWith(crash)) {
+            ++crashed;
+            failed.append(line.mid(prefix.size(), line.size() - prefix.size() - crash.size()));
+        } else if (line.endsWith(timeout)) {
+            ++timedOut;
+            failed.append(line.mid(prefix.size(), line.size() - prefix.size() - timeout.size()));
+        } else {
+            others.append(line);
+        }
+    }
+    EXPECT_EQ(crashed, 1) << err.toStdString();
+    EXPECT_EQ(timedOut, 1) << err.toStdString();
+    EXPECT_EQ(others, failureLines(calm.err));
+
+    QHash<QString, QString> expected = summariesByPath(calm.out);
+    for (const QString& path : failed) {
+        bool removed = false;
+        for (auto it = expected.begin(); it != expected.end(); ++it) {
+            if (!it.key().isEmpty() && path.endsWith(it.key().mid(it.key().indexOf('/')))) {
+                expected.erase(it);
+                removed = true;
+                break;
+            }
+        }
+        EXPECT_TRUE(removed) << path.toStdString();
+    }
+    const QHash<QString, QString> got = summariesByPath(out);
+    QStringList gotKeys = got.keys();
+    QStringList expectedKeys = expected.keys();
+    gotKeys.sort();
+    expectedKeys.sort();
+    EXPECT_EQ(gotKeys.join('\n').toStdString(), expectedKeys.join('\n').toStdString());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        EXPECT_EQ(got.value(it.key()).toStdString(), it->toStdString());
 }

@@ -60,7 +60,7 @@ TEST_F(SettingsTest, FreshStoreAnswersTheRegisteredDefaults)
 TEST_F(SettingsTest, EveryDefaultIsRegisteredOnceAndApartFromTheUnregisteredKeys)
 {
     const auto& defaults = Settings::standardDefaults();
-    ASSERT_EQ(defaults.size(), 35);
+    ASSERT_EQ(defaults.size(), 37);
     EXPECT_EQ(defaults.first().key, prefs::kTerminateAppWhenAllWindowsClosed);
     EXPECT_EQ(defaults.last().key, prefs::kMapType);
     QSet<QString> seen;

@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QThread>
+#include <csignal>
+#include <unistd.h>
 
 #include "AppTestSupport.h"
 #include "app/mainwindow/ArrangedFilelistModel.h"
@@ -67,6 +70,20 @@ Analyser slowAnalyser(int delayMs)
         QThread::msleep(delayMs);
         return PerspixData::dataAboutFile(path, options, exiftool);
     };
+}
+
+// The processes this test program started that are still running.
+QSet<pid_t> childProcesses()
+{
+    QProcess pgrep;
+    pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(::getpid())});
+    pgrep.waitForFinished();
+    QSet<pid_t> pids;
+    for (const QByteArray& pid : pgrep.readAllStandardOutput().split('\n'))
+        if (!pid.isEmpty())
+            pids.insert(pid_t(pid.toInt()));
+    pids.remove(pid_t(pgrep.processId()));
+    return pids;
 }
 
 const QRegularExpression kTotalsWithDuration(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d in "));
@@ -226,6 +243,56 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("Failed to parse with MI")));
         QVERIFY2(f.view->totalsText().endsWith(QStringLiteral(" in 2 files")),
                  qPrintable(f.view->totalsText()));
+    }
+
+    // A helper killed from outside fails the file it had in hand; the window keeps every row,
+    // the other files arrive, and the failed row says what happened.
+    void killedHelperFailsOnlyItsFile()
+    {
+        SampleFolder folder;
+        for (int i = 0; i < 6; ++i)
+            folder.add(QStringLiteral("media/paris.mp4"), QStringLiteral("clip%1.mp4").arg(i));
+        const QSet<pid_t> before = childProcesses();
+        Fixture f;
+        LogCapture log;
+        f.view->processFiles({folder.url()});
+        pid_t helper = 0;
+        QVERIFY(waitFor([&] {
+            const QSet<pid_t> now = childProcesses() - before;
+            helper = now.isEmpty() ? 0 : *now.begin();
+            return helper != 0;
+        }));
+        // Stopped first, so that it has a file in hand when the signal comes.
+        ::kill(helper, SIGSTOP);
+        QTest::qWait(300);
+        ::kill(helper, SIGSEGV);
+        ::kill(helper, SIGCONT);
+        QVERIFY(f.waitUntilDone());
+
+        const QString crashed =
+            QStringLiteral("the reader stopped on this file (signal 11: segmentation fault)");
+        int failed = -1;
+        const Filelist items = f.view->filelist();
+        QCOMPARE(items.size(), 6);
+        for (int row = 0; row < items.size(); ++row) {
+            const QString path = items[row]->filename();
+            if (!f.view->cacher()->isFileFailed(path)) {
+                QVERIFY2(f.view->cacher()->dataFromCacheForFile(path), qPrintable(path));
+                continue;
+            }
+            QCOMPARE(failed, -1);
+            failed = row;
+            QCOMPARE(f.view->cacher()->failureOfFile(path), crashed);
+            const QString shown =
+                f.view->filelistModel()->data(f.view->filelistModel()->index(row)).toString();
+            QVERIFY2(shown.endsWith(QStringLiteral(" (%1)").arg(crashed)), qPrintable(shown));
+        }
+        QVERIFY(failed >= 0);
+        for (int row = 0; row < f.view->arrangedFilelist().size(); ++row) {
+            if (f.view->arrangedFilelist()[row] == items[failed])
+                f.view->selectRow(row);
+        }
+        QVERIFY(f.view->generalView()->formatText().endsWith(crashed));
     }
 
     void filtersAndTotalsOverVisibleFiles()
