@@ -238,7 +238,12 @@ std::optional<QImage> decodeImage(const QCborArray& array)
 class StreamDecoder
 {
 public:
-    explicit StreamDecoder(const QByteArray& bytes) : m_reader(bytes) {}
+    // generalOnly: the general record alone, its extended tree, sections and export keys
+    // left unread (they come last).
+    StreamDecoder(const QByteArray& bytes, bool generalOnly = false)
+        : m_reader(bytes), m_generalOnly(generalOnly)
+    {
+    }
 
     std::optional<PerspixDataPtr> result(const std::optional<QVariant>& cover);
 
@@ -305,6 +310,7 @@ private:
     bool record(ResultRecord& result);
 
     QCborStreamReader m_reader;
+    bool m_generalOnly;
 };
 
 std::optional<QVariant> StreamDecoder::variant()
@@ -480,6 +486,8 @@ bool StreamDecoder::record(ResultRecord& result)
     if (!streams)
         return false;
     result.general.streams = std::move(*streams);
+    if (m_generalOnly)
+        return true;
     auto extended = tree();
     if (!extended)
         return false;
@@ -596,13 +604,17 @@ std::optional<PerspixDataPtr> StreamDecoder::result(const std::optional<QVariant
         } else if (key == QLatin1String("r")) {
             result.emplace();
             ok = record(*result);
+            if (ok && m_generalOnly)
+                break;
         } else {
             ok = m_reader.next();
         }
         if (!ok)
             return std::nullopt;
     }
-    if (!leave() || m_reader.lastError() != QCborError::NoError)
+    if (!m_generalOnly && (!leave() || m_reader.lastError() != QCborError::NoError))
+        return std::nullopt;
+    if (m_generalOnly && m_reader.lastError() != QCborError::NoError)
         return std::nullopt;
     if (format != kFormat)
         return PerspixDataPtr();
@@ -879,6 +891,23 @@ std::optional<ResultCoding::Coded> ResultCoding::encode(const PerspixData& data)
 std::optional<QVariant> ResultCoding::decodeCover(const QByteArray& cover)
 {
     return decodeVariant(QCborValue::fromCbor(cover));
+}
+
+PerspixDataPtr ResultCoding::decodeGeneral(const QByteArray& value)
+{
+    if (const std::optional<PerspixDataPtr> read = StreamDecoder(value, true).result({}))
+        return *read;
+    // A value the stream reader does not take is read whole, and its general record kept.
+    const PerspixDataPtr whole = decode(value, {});
+    if (!whole || !whole->dict())
+        return whole;
+    ResultRecord general;
+    general.general = whole->dict()->general;
+    auto data = std::make_shared<PerspixData>(whole->filename, std::move(general));
+    data->duration = whole->duration;
+    data->restoreState(whole->isImage(), whole->isVideo(), whole->isAudio(), whole->isUnknown(),
+                       whole->mapLocation());
+    return data;
 }
 
 PerspixDataPtr ResultCoding::decode(const QByteArray& value, const std::optional<QVariant>& cover)

@@ -414,66 +414,68 @@ QString ResultStore::optionsKeyOf(const QVariantMap& options)
     return m_lastOptionsKey;
 }
 
-PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options,
-                                 const FileFacts& facts)
+bool ResultStore::prepareFind()
 {
-    const QByteArray key = pathKey(path);
-    QByteArray value;
-    QString cover;
-    {
-        std::lock_guard guard(m_lock);
-        if (!m_on)
-            return nullptr;
-        const QString optionText = optionsKeyOf(options);
-        // One statement for every look-up of the run.
-        if (!m_find &&
-            sqlite3_prepare_v3(m_db,
-                               "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value,"
-                               " r.cover, u.used FROM results r LEFT JOIN usage u"
-                               " USING(path, options) WHERE r.path = ?1 AND r.options = ?2",
-                               -1, SQLITE_PREPARE_PERSISTENT, &m_find, nullptr) != SQLITE_OK) {
-            finalizeFind();
-            fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
-            return nullptr;
-        }
-        sqlite3_stmt* s = m_find;
-        sqlite3_bind_blob(s, 1, key.constData(), int(key.size()), SQLITE_STATIC);
-        const QByteArray optionUtf8 = optionText.toUtf8();
-        sqlite3_bind_text(s, 2, optionUtf8.constData(), int(optionUtf8.size()), SQLITE_STATIC);
-        const int code = sqlite3_step(s);
-        if (code != SQLITE_ROW) {
-            sqlite3_reset(s);
-            if (code != SQLITE_DONE)
-                fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
-            return nullptr;
-        }
-        const FileFacts stored{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
-                               sqlite3_column_int64(s, 2), quint64(sqlite3_column_int64(s, 3)),
-                               quint64(sqlite3_column_int64(s, 4))};
-        const bool same = stored == facts;
-        if (same) {
-            value = QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 5)),
-                               sqlite3_column_bytes(s, 5));
-            cover = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 6)),
-                                      sqlite3_column_bytes(s, 6));
-            if (QDateTime::currentSecsSinceEpoch() - sqlite3_column_int64(s, 7) >
-                kUseGranularitySeconds)
-                m_used.emplace_back(key, optionText);
-        }
-        // A statement left unreset would hold its read transaction open.
+    // One statement for every look-up of the run.
+    if (!m_find &&
+        sqlite3_prepare_v3(m_db,
+                           "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value,"
+                           " r.cover, u.used FROM results r LEFT JOIN usage u"
+                           " USING(path, options) WHERE r.path = ?1 AND r.options = ?2",
+                           -1, SQLITE_PREPARE_PERSISTENT, &m_find, nullptr) != SQLITE_OK) {
+        finalizeFind();
+        fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
+        return false;
+    }
+    return true;
+}
+
+bool ResultStore::readRow(const QByteArray& key, const QByteArray& optionUtf8,
+                          const FileFacts& facts, Found& found)
+{
+    sqlite3_stmt* s = m_find;
+    sqlite3_bind_blob(s, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+    sqlite3_bind_text(s, 2, optionUtf8.constData(), int(optionUtf8.size()), SQLITE_STATIC);
+    const int code = sqlite3_step(s);
+    if (code != SQLITE_ROW) {
         sqlite3_reset(s);
-        if (!same)
-            return nullptr;
+        if (code != SQLITE_DONE)
+            fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
+        return false;
+    }
+    const FileFacts stored{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+                           sqlite3_column_int64(s, 2), quint64(sqlite3_column_int64(s, 3)),
+                           quint64(sqlite3_column_int64(s, 4))};
+    const bool same = stored == facts;
+    if (same) {
+        found.value = QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 5)),
+                                 sqlite3_column_bytes(s, 5));
+        found.cover = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 6)),
+                                        sqlite3_column_bytes(s, 6));
+        if (QDateTime::currentSecsSinceEpoch() - sqlite3_column_int64(s, 7) >
+            kUseGranularitySeconds)
+            m_used.emplace_back(key, m_lastOptionsKey);
+    }
+    // A statement left unreset would hold its read transaction open.
+    sqlite3_reset(s);
+    return same;
+}
+
+PerspixDataPtr ResultStore::decodeFound(const QString& path, const Found& found, Part part)
+{
+    if (part == Part::General) {
+        PerspixDataPtr data = ResultCoding::decodeGeneral(found.value);
+        return data && data->filename == path ? data : nullptr;
     }
     std::optional<QVariant> coverValue;
-    if (!cover.isEmpty()) {
+    if (!found.cover.isEmpty() && part == Part::Whole) {
         {
             std::lock_guard guard(m_lock);
-            if (const auto it = m_covers.constFind(cover); it != m_covers.constEnd())
+            if (const auto it = m_covers.constFind(found.cover); it != m_covers.constEnd())
                 coverValue = *it;
         }
         if (!coverValue) {
-            QFile file(coverPath(cover));
+            QFile file(coverPath(found.cover));
             if (!file.open(QIODevice::ReadOnly))
                 return nullptr;
             coverValue = ResultCoding::decodeCover(file.readAll());
@@ -482,13 +484,59 @@ PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options
             std::lock_guard guard(m_lock);
             if (m_covers.size() >= kCoversKept)
                 m_covers.clear();
-            m_covers.insert(cover, *coverValue);
+            m_covers.insert(found.cover, *coverValue);
         }
     }
-    PerspixDataPtr data = ResultCoding::decode(value, coverValue);
+    PerspixDataPtr data = ResultCoding::decode(found.value, coverValue);
     if (!data || data->filename != path)
         return nullptr;
     return data;
+}
+
+PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options,
+                                 const FileFacts& facts)
+{
+    const QByteArray key = pathKey(path);
+    Found found;
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_on || !prepareFind())
+            return nullptr;
+        const QByteArray optionUtf8 = optionsKeyOf(options).toUtf8();
+        if (!readRow(key, optionUtf8, facts, found))
+            return nullptr;
+    }
+    return decodeFound(path, found, Part::Whole);
+}
+
+std::vector<PerspixDataPtr> ResultStore::findAll(const QStringList& paths,
+                                                 const QVariantMap& options, Part part)
+{
+    std::vector<PerspixDataPtr> results(paths.size());
+    std::vector<std::optional<Found>> rows(paths.size());
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_on || !prepareFind())
+            return results;
+        const QByteArray optionUtf8 = optionsKeyOf(options).toUtf8();
+        // One read transaction for the batch: each look-up would otherwise take and drop
+        // the database's shared lock itself.
+        const bool inTransaction = exec("BEGIN");
+        for (qsizetype i = 0; i < paths.size() && m_on; ++i) {
+            const std::optional<FileFacts> facts = factsOf(paths[i]);
+            if (!facts)
+                continue;
+            Found found;
+            if (readRow(pathKey(paths[i]), optionUtf8, *facts, found))
+                rows[i] = std::move(found);
+        }
+        if (inTransaction && m_db)
+            exec("COMMIT");
+    }
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        if (rows[i])
+            results[i] = decodeFound(paths[i], *rows[i], part);
+    return results;
 }
 
 void ResultStore::put(const QString& path, const QVariantMap& options, const FileFacts& before,

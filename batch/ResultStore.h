@@ -59,8 +59,19 @@ public:
     bool isOn() const;
     QString databasePath() const { return m_databasePath; }
 
+    // How much of a stored result a look-up decodes.
+    enum class Part {
+        Whole,
+        WithoutCover, // for the exports, which write no picture
+        General,      // the general record without its cover: the summary, not the tree
+    };
+
     // The stored result of the file under these facts and options, or null.
     PerspixDataPtr find(const QString& path, const QVariantMap& options, const FileFacts& facts);
+    // The stored results of several files, looked up in one read transaction under the
+    // facts each file has now: one entry per path, null where none matches.
+    std::vector<PerspixDataPtr> findAll(const QStringList& paths, const QVariantMap& options,
+                                        Part part);
     // Keeps a fresh result under the facts read before its analysis. The facts are read
     // again: a file that changed meanwhile is not kept, and its old entry is dropped.
     void put(const QString& path, const QVariantMap& options, const FileFacts& before,
@@ -81,7 +92,19 @@ private:
         bool drop = false; // remove the entry instead
     };
 
+    // A stored entry that matches the file: its coded value and the name of its cover.
+    struct Found
+    {
+        QByteArray value;
+        QString cover;
+    };
+
     bool openDatabase();
+    // Under the lock.
+    bool prepareFind();
+    bool readRow(const QByteArray& key, const QByteArray& optionUtf8, const FileFacts& facts,
+                 Found& found);
+    PerspixDataPtr decodeFound(const QString& path, const Found& found, Part part);
     bool prepareSchema(QString* reason, int* code);
     void moveAside(const QString& reason);
     void turnOff(const QString& reason);
