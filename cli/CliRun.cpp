@@ -116,10 +116,10 @@ int CliRun::exec()
 {
     if (const std::optional<int> status = start())
         return *status;
-    // A summary is made of the general record alone, and no export writes the cover.
+    // The summaries are kept apart in the store, and no export writes the cover.
     analyse(m_options.threads, m_analysisOptions,
             m_options.noStore ? nullptr : ResultStore::forSettings(Settings()),
-            m_options.exporting() ? ResultStore::Part::WithoutCover : ResultStore::Part::General);
+            {ResultStore::Part::WithoutCover, !m_options.exporting()});
     return finish();
 }
 
@@ -143,11 +143,21 @@ void CliRun::handleItem(const FilelistItem& item, const PerspixDataPtr& data)
             m_records.append({item.filename(), item.prefixedPath(), data});
         return;
     }
+    printSummary(item, data->stringForExportGeneral().value_or(kCanNotProcess));
+}
+
+void CliRun::handleSummary(const FilelistItem& item, const QString& summary)
+{
+    printSummary(item, summary);
+}
+
+void CliRun::printSummary(const FilelistItem& item, const QString& summary)
+{
     const QString shown = NativePath::shown(item.prefixedPath());
     if (m_blocks++ > 0)
         m_out << '\n';
     m_out << shown << '\n' << QString(shown.size(), QLatin1Char('-')) << '\n';
-    m_out << data->stringForExportGeneral().value_or(kCanNotProcess) << '\n';
+    m_out << summary << '\n';
 }
 
 } // namespace perspix::cli

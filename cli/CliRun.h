@@ -43,6 +43,8 @@ private:
     bool openExport();
     int exportRecords();
     void handleItem(const FilelistItem& item, const PerspixDataPtr& data) override;
+    void handleSummary(const FilelistItem& item, const QString& summary) override;
+    void printSummary(const FilelistItem& item, const QString& summary);
     void handedOver() override;
 
     CliOptions m_options;

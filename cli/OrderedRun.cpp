@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <thread>
 
 #include "export/CommandLineExport.h"
 #include "filelist/FilelistFiller.h"
@@ -57,27 +58,43 @@ void OrderedRun::listFiles(const QStringList& paths)
         ++m_paths[item->filename()].entries;
 }
 
-Filelist OrderedRun::answerFromStore(ResultStore& store, const QVariantMap& options,
-                                     ResultStore::Part part)
+Filelist OrderedRun::answerFromStore(ResultStore& store, const QVariantMap& options, StoreRead read)
 {
     QStringList paths;
     paths.reserve(m_paths.size());
     for (const FilelistItemPtr& item : m_items)
         paths.append(item->filename());
     paths.removeDuplicates();
+    std::thread freeing;
     for (qsizetype from = 0; from < paths.size() && store.isOn(); from += kStoreBatch) {
         const QStringList batch = paths.mid(from, kStoreBatch);
-        const std::vector<PerspixDataPtr> found = store.findAll(batch, options, part);
-        for (qsizetype i = 0; i < batch.size(); ++i) {
-            if (!found[i])
-                continue;
-            PathState& state = m_paths[batch[i]];
+        const auto answer = [this](const QString& path) -> PathState& {
+            PathState& state = m_paths[path];
             m_answered += state.entries - state.answered;
             state.answered = state.entries;
-            state.data = found[i];
+            return state;
+        };
+        if (read.summaries) {
+            const std::vector<std::optional<QString>> found = store.findSummaries(batch, options);
+            for (qsizetype i = 0; i < batch.size(); ++i)
+                if (found[i])
+                    answer(batch[i]).summary = found[i];
+            handleReady();
+            continue;
         }
+        std::vector<PerspixDataPtr> found = store.findAll(batch, options, read.part);
+        for (qsizetype i = 0; i < batch.size(); ++i)
+            if (found[i])
+                answer(batch[i]).data = found[i];
         handleReady();
+        // Freeing a batch of results costs about as much as writing it: it is freed beside
+        // the next batch.
+        if (freeing.joinable())
+            freeing.join();
+        freeing = std::thread([results = std::move(found)]() mutable { results.clear(); });
     }
+    if (freeing.joinable())
+        freeing.join();
     Filelist rest;
     for (const FilelistItemPtr& item : m_items) {
         const auto it = m_paths.constFind(item->filename());
@@ -88,12 +105,12 @@ Filelist OrderedRun::answerFromStore(ResultStore& store, const QVariantMap& opti
 }
 
 void OrderedRun::analyse(quint32 threads, const QVariantMap& options,
-                         std::shared_ptr<ResultStore> store, ResultStore::Part part)
+                         std::shared_ptr<ResultStore> store, StoreRead read)
 {
     if (m_items.isEmpty())
         return;
     m_progress.begin(m_items.size());
-    const Filelist rest = store ? answerFromStore(*store, options, part) : m_items;
+    const Filelist rest = store ? answerFromStore(*store, options, read) : m_items;
     finishIfDone();
     if (m_done)
         return;
@@ -141,7 +158,10 @@ void OrderedRun::handleReady()
             m_progress.flushLog();
             handed = true;
         }
-        handleItem(*item, it->data);
+        if (it->summary)
+            handleSummary(*item, *it->summary);
+        else
+            handleItem(*item, it->data);
         ++it->handed;
         ++m_handed;
         // The engine's cache is not needed once a file is handed over and answered for

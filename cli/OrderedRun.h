@@ -15,6 +15,14 @@
 
 namespace perspix::cli {
 
+// What a run reads of the results the store answers with: a part of each result, or the
+// summaries alone (handed to OrderedRun::handleSummary).
+struct StoreRead
+{
+    ResultStore::Part part = ResultStore::Part::Whole;
+    bool summaries = false;
+};
+
 class OrderedRun : public DataCacherDelegate
 {
 public:
@@ -35,13 +43,18 @@ protected:
     // Lists the files of the paths, each folder expanded.
     void listFiles(const QStringList& paths);
     // Analyses the listed files until each one is handed over (threads as the engine's
-    // modes). With a store, the files it knows unchanged are answered from it first, with
-    // the part of their results that the run reads; the engine gets the others.
+    // modes). With a store, the files it knows unchanged are answered from it first, as
+    // the run reads them; the engine gets the others.
     void analyse(quint32 threads, const QVariantMap& options,
-                 std::shared_ptr<ResultStore> store = nullptr,
-                 ResultStore::Part part = ResultStore::Part::Whole);
+                 std::shared_ptr<ResultStore> store = nullptr, StoreRead read = {});
     // One item in list order; data is null when the file could not be analysed.
     virtual void handleItem(const FilelistItem& item, const PerspixDataPtr& data) = 0;
+    // One item in list order that the store answered with its summary (StoreRead).
+    virtual void handleSummary(const FilelistItem& item, const QString& summary)
+    {
+        Q_UNUSED(item);
+        Q_UNUSED(summary);
+    }
     // After the items that were ready are handed over, before the progress bar comes back.
     virtual void handedOver() {}
     void printMessages(const QStringList& messages);
@@ -61,11 +74,11 @@ private:
         int answered = 0; // result messages received
         int handed = 0;
         PerspixDataPtr data;
+        std::optional<QString> summary; // read from the store instead of data
     };
 
     // The listed files that the store does not answer.
-    Filelist answerFromStore(ResultStore& store, const QVariantMap& options,
-                             ResultStore::Part part);
+    Filelist answerFromStore(ResultStore& store, const QVariantMap& options, StoreRead read);
     void handleReady();
     void finishIfDone();
     void checkStalled();

@@ -118,6 +118,7 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
         paths.append(entry.first);
     const auto generals = store.findAll(paths, options, ResultStore::Part::General);
     const auto uncovered = store.findAll(paths, options, ResultStore::Part::WithoutCover);
+    const auto summaries = store.findSummaries(paths, options);
     ASSERT_EQ(qsizetype(generals.size()), paths.size());
     ASSERT_EQ(qsizetype(uncovered.size()), paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i) {
@@ -125,6 +126,7 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
         const PerspixDataPtr& data = fresh[i].second;
         ASSERT_TRUE(generals[i] && uncovered[i]);
         EXPECT_EQ(generals[i]->stringForExportGeneral(), data->stringForExportGeneral());
+        EXPECT_EQ(summaries.at(i), data->stringForExportGeneral());
         EXPECT_EQ(generals[i]->isImage(), data->isImage());
         EXPECT_EQ(generals[i]->duration, data->duration);
         EXPECT_FALSE(uncovered[i]->generalInfo()->contains(keys::kCoverData));
@@ -171,6 +173,7 @@ TEST(ResultStore, OnlyFactsThatStillHoldFindAResult)
     const auto found = store.findAll({file, dir.filePath("gone.mp3")}, options,
                                      ResultStore::Part::General);
     EXPECT_FALSE(found.at(0) || found.at(1));
+    EXPECT_FALSE(store.findSummaries({file}, options).at(0));
 }
 
 // A database that cannot be used is moved aside with one log line and made anew, or, when
