@@ -239,9 +239,10 @@ class StreamDecoder
 {
 public:
     // generalOnly: the general record alone, its extended tree, sections and export keys
-    // left unread (they come last).
-    StreamDecoder(const QByteArray& bytes, bool generalOnly = false)
-        : m_reader(bytes), m_generalOnly(generalOnly)
+    // left unread (they come last). exportOnly: the sections and export keys, with the
+    // extended tree's groups but not what they hold, and without the general record.
+    StreamDecoder(const QByteArray& bytes, bool generalOnly = false, bool exportOnly = false)
+        : m_reader(bytes), m_generalOnly(generalOnly), m_exportOnly(exportOnly)
     {
     }
 
@@ -305,12 +306,14 @@ private:
     bool leave() { return m_reader.leaveContainer(); }
 
     std::optional<QVariant> variant();
-    std::optional<ExtTreeList> tree();
+    std::optional<ExtTreeList> tree(bool groupsOnly = false);
     std::optional<FileFactEntry> entry();
     bool record(ResultRecord& result);
+    bool sectionsAndKeys(ResultRecord& result);
 
     QCborStreamReader m_reader;
     bool m_generalOnly;
+    bool m_exportOnly;
 };
 
 std::optional<QVariant> StreamDecoder::variant()
@@ -417,7 +420,7 @@ std::optional<FileFactEntry> StreamDecoder::entry()
     return entry;
 }
 
-std::optional<ExtTreeList> StreamDecoder::tree()
+std::optional<ExtTreeList> StreamDecoder::tree(bool groupsOnly)
 {
     ExtTreeList items;
     if (m_reader.isArray() && m_reader.isLengthKnown())
@@ -442,7 +445,7 @@ std::optional<ExtTreeList> StreamDecoder::tree()
         item->setIsGroupTree(flags & 2);
         item->setIsLocation(flags & 4);
         item->setMediaStreamIndex(quint64(index));
-        if (m_reader.isArray()) {
+        if (m_reader.isArray() && !groupsOnly) {
             const auto children = tree();
             if (!children)
                 return std::nullopt;
@@ -450,7 +453,7 @@ std::optional<ExtTreeList> StreamDecoder::tree()
         } else if (!m_reader.next()) {
             return std::nullopt;
         }
-        if (m_reader.isArray()) {
+        if (m_reader.isArray() && !groupsOnly) {
             const auto store = entry();
             if (!store)
                 return std::nullopt;
@@ -467,7 +470,18 @@ std::optional<ExtTreeList> StreamDecoder::tree()
 
 bool StreamDecoder::record(ResultRecord& result)
 {
-    if (!enterArray(5) || !enterArray())
+    if (!enterArray(5))
+        return false;
+    if (m_exportOnly) {
+        if (!m_reader.isArray() || !m_reader.next() || !m_reader.isArray() || !m_reader.next())
+            return false;
+        auto groups = tree(true);
+        if (!groups)
+            return false;
+        result.extended = std::move(*groups);
+        return sectionsAndKeys(result);
+    }
+    if (!enterArray())
         return false;
     while (m_reader.hasNext()) {
         QString key;
@@ -492,7 +506,11 @@ bool StreamDecoder::record(ResultRecord& result)
     if (!extended)
         return false;
     result.extended = std::move(*extended);
+    return sectionsAndKeys(result);
+}
 
+bool StreamDecoder::sectionsAndKeys(ResultRecord& result)
+{
     if (!enterArray())
         return false;
     while (m_reader.hasNext()) {
@@ -891,6 +909,13 @@ std::optional<ResultCoding::Coded> ResultCoding::encode(const PerspixData& data)
 std::optional<QVariant> ResultCoding::decodeCover(const QByteArray& cover)
 {
     return decodeVariant(QCborValue::fromCbor(cover));
+}
+
+PerspixDataPtr ResultCoding::decodeForExport(const QByteArray& value)
+{
+    if (const std::optional<PerspixDataPtr> read = StreamDecoder(value, false, true).result({}))
+        return *read;
+    return decode(value, {});
 }
 
 PerspixDataPtr ResultCoding::decodeGeneral(const QByteArray& value)

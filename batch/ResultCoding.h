@@ -30,6 +30,9 @@ public:
     // The general record alone (without the cover), with the file's kinds and location:
     // what the summary needs, read without the rest.
     static PerspixDataPtr decodeGeneral(const QByteArray& value);
+    // The sections and their export keys, and the extended tree's groups without what they
+    // hold: what the export record (computeExportInfoWithoutFilePrivate) is made of.
+    static PerspixDataPtr decodeForExport(const QByteArray& value);
     static std::optional<QVariant> decodeCover(const QByteArray& cover);
 
     static std::optional<QCborValue> encodeVariant(const QVariant& value);

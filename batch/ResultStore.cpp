@@ -469,8 +469,9 @@ bool ResultStore::readRow(const QByteArray& key, const QByteArray& optionUtf8,
 
 PerspixDataPtr ResultStore::decodeFound(const QString& path, const Found& found, Part part)
 {
-    if (part == Part::General) {
-        PerspixDataPtr data = ResultCoding::decodeGeneral(found.value);
+    if (part == Part::General || part == Part::ExportRecord) {
+        PerspixDataPtr data = part == Part::General ? ResultCoding::decodeGeneral(found.value)
+                                                    : ResultCoding::decodeForExport(found.value);
         return data && data->filename == path ? data : nullptr;
     }
     std::optional<QVariant> coverValue;

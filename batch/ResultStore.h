@@ -63,6 +63,7 @@ public:
     enum class Part {
         Whole,
         WithoutCover, // for the exports, which write no picture
+        ExportRecord, // what computeExportInfoWithoutFilePrivate reads, no more
         General,      // the general record without its cover: the summary, not the tree
     };
 

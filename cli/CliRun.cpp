@@ -116,10 +116,14 @@ int CliRun::exec()
 {
     if (const std::optional<int> status = start())
         return *status;
-    // The summaries are kept apart in the store, and no export writes the cover.
+    // The summaries are kept apart in the store, and no export writes the cover; the JSON
+    // forms write the export record alone.
+    const bool recordOnly =
+        m_options.format == QLatin1String("json") || m_options.format == QLatin1String("jsonl");
     analyse(m_options.threads, m_analysisOptions,
             m_options.noStore ? nullptr : ResultStore::forSettings(Settings()),
-            {ResultStore::Part::WithoutCover, !m_options.exporting()});
+            {recordOnly ? ResultStore::Part::ExportRecord : ResultStore::Part::WithoutCover,
+             !m_options.exporting()});
     return finish();
 }
 

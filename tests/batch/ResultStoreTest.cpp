@@ -119,6 +119,7 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
     const auto generals = store.findAll(paths, options, ResultStore::Part::General);
     const auto uncovered = store.findAll(paths, options, ResultStore::Part::WithoutCover);
     const auto summaries = store.findSummaries(paths, options);
+    const auto records = store.findAll(paths, options, ResultStore::Part::ExportRecord);
     ASSERT_EQ(qsizetype(generals.size()), paths.size());
     ASSERT_EQ(qsizetype(uncovered.size()), paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i) {
@@ -131,6 +132,14 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
         EXPECT_EQ(generals[i]->duration, data->duration);
         EXPECT_FALSE(uncovered[i]->generalInfo()->contains(keys::kCoverData));
         EXPECT_EQ(outputsOf(paths[i], uncovered[i]), outputsOf(paths[i], data));
+        ASSERT_TRUE(records.at(i));
+        for (const QString format : {"json", "jsonl"})
+            for (const bool skipPrivate : {false, true}) {
+                const ExportFormat* f = ExportFormat::formatWithIdentifier(format);
+                ASSERT_TRUE(f);
+                EXPECT_EQ(f->prepare({{paths[i], paths[i], records[i]}}, {skipPrivate, "v1"}),
+                          f->prepare({{paths[i], paths[i], data}}, {skipPrivate, "v1"}));
+            }
     }
 }
 
@@ -170,8 +179,8 @@ TEST(ResultStore, OnlyFactsThatStillHoldFindAResult)
     EXPECT_NE(touched.mtimeNs, facts.mtimeNs);
     EXPECT_FALSE(store.find(file, options, touched));
     // Looked up with the facts read at the look-up: a missing file finds nothing either.
-    const auto found = store.findAll({file, dir.filePath("gone.mp3")}, options,
-                                     ResultStore::Part::General);
+    const auto found =
+        store.findAll({file, dir.filePath("gone.mp3")}, options, ResultStore::Part::General);
     EXPECT_FALSE(found.at(0) || found.at(1));
     EXPECT_FALSE(store.findSummaries({file}, options).at(0));
 }
