@@ -238,7 +238,13 @@ std::optional<QImage> decodeImage(const QCborArray& array)
 class StreamDecoder
 {
 public:
-    explicit StreamDecoder(const QByteArray& bytes) : m_reader(bytes) {}
+    // generalOnly: the general record alone, its extended tree, sections and export keys
+    // left unread (they come last). exportOnly: the sections and export keys, with the
+    // extended tree's groups but not what they hold, and without the general record.
+    StreamDecoder(const QByteArray& bytes, bool generalOnly = false, bool exportOnly = false)
+        : m_reader(bytes), m_generalOnly(generalOnly), m_exportOnly(exportOnly)
+    {
+    }
 
     std::optional<PerspixDataPtr> result(const std::optional<QVariant>& cover);
 
@@ -300,11 +306,14 @@ private:
     bool leave() { return m_reader.leaveContainer(); }
 
     std::optional<QVariant> variant();
-    std::optional<ExtTreeList> tree();
+    std::optional<ExtTreeList> tree(bool groupsOnly = false);
     std::optional<FileFactEntry> entry();
     bool record(ResultRecord& result);
+    bool sectionsAndKeys(ResultRecord& result);
 
     QCborStreamReader m_reader;
+    bool m_generalOnly;
+    bool m_exportOnly;
 };
 
 std::optional<QVariant> StreamDecoder::variant()
@@ -411,7 +420,7 @@ std::optional<FileFactEntry> StreamDecoder::entry()
     return entry;
 }
 
-std::optional<ExtTreeList> StreamDecoder::tree()
+std::optional<ExtTreeList> StreamDecoder::tree(bool groupsOnly)
 {
     ExtTreeList items;
     if (m_reader.isArray() && m_reader.isLengthKnown())
@@ -436,7 +445,7 @@ std::optional<ExtTreeList> StreamDecoder::tree()
         item->setIsGroupTree(flags & 2);
         item->setIsLocation(flags & 4);
         item->setMediaStreamIndex(quint64(index));
-        if (m_reader.isArray()) {
+        if (m_reader.isArray() && !groupsOnly) {
             const auto children = tree();
             if (!children)
                 return std::nullopt;
@@ -444,7 +453,7 @@ std::optional<ExtTreeList> StreamDecoder::tree()
         } else if (!m_reader.next()) {
             return std::nullopt;
         }
-        if (m_reader.isArray()) {
+        if (m_reader.isArray() && !groupsOnly) {
             const auto store = entry();
             if (!store)
                 return std::nullopt;
@@ -461,7 +470,18 @@ std::optional<ExtTreeList> StreamDecoder::tree()
 
 bool StreamDecoder::record(ResultRecord& result)
 {
-    if (!enterArray(5) || !enterArray())
+    if (!enterArray(5))
+        return false;
+    if (m_exportOnly) {
+        if (!m_reader.isArray() || !m_reader.next() || !m_reader.isArray() || !m_reader.next())
+            return false;
+        auto groups = tree(true);
+        if (!groups)
+            return false;
+        result.extended = std::move(*groups);
+        return sectionsAndKeys(result);
+    }
+    if (!enterArray())
         return false;
     while (m_reader.hasNext()) {
         QString key;
@@ -480,11 +500,17 @@ bool StreamDecoder::record(ResultRecord& result)
     if (!streams)
         return false;
     result.general.streams = std::move(*streams);
+    if (m_generalOnly)
+        return true;
     auto extended = tree();
     if (!extended)
         return false;
     result.extended = std::move(*extended);
+    return sectionsAndKeys(result);
+}
 
+bool StreamDecoder::sectionsAndKeys(ResultRecord& result)
+{
     if (!enterArray())
         return false;
     while (m_reader.hasNext()) {
@@ -596,13 +622,17 @@ std::optional<PerspixDataPtr> StreamDecoder::result(const std::optional<QVariant
         } else if (key == QLatin1String("r")) {
             result.emplace();
             ok = record(*result);
+            if (ok && m_generalOnly)
+                break;
         } else {
             ok = m_reader.next();
         }
         if (!ok)
             return std::nullopt;
     }
-    if (!leave() || m_reader.lastError() != QCborError::NoError)
+    if (!m_generalOnly && (!leave() || m_reader.lastError() != QCborError::NoError))
+        return std::nullopt;
+    if (m_generalOnly && m_reader.lastError() != QCborError::NoError)
         return std::nullopt;
     if (format != kFormat)
         return PerspixDataPtr();
@@ -879,6 +909,30 @@ std::optional<ResultCoding::Coded> ResultCoding::encode(const PerspixData& data)
 std::optional<QVariant> ResultCoding::decodeCover(const QByteArray& cover)
 {
     return decodeVariant(QCborValue::fromCbor(cover));
+}
+
+PerspixDataPtr ResultCoding::decodeForExport(const QByteArray& value)
+{
+    if (const std::optional<PerspixDataPtr> read = StreamDecoder(value, false, true).result({}))
+        return *read;
+    return decode(value, {});
+}
+
+PerspixDataPtr ResultCoding::decodeGeneral(const QByteArray& value)
+{
+    if (const std::optional<PerspixDataPtr> read = StreamDecoder(value, true).result({}))
+        return *read;
+    // A value the stream reader does not take is read whole, and its general record kept.
+    const PerspixDataPtr whole = decode(value, {});
+    if (!whole || !whole->dict())
+        return whole;
+    ResultRecord general;
+    general.general = whole->dict()->general;
+    auto data = std::make_shared<PerspixData>(whole->filename, std::move(general));
+    data->duration = whole->duration;
+    data->restoreState(whole->isImage(), whole->isVideo(), whole->isAudio(), whole->isUnknown(),
+                       whole->mapLocation());
+    return data;
 }
 
 PerspixDataPtr ResultCoding::decode(const QByteArray& value, const std::optional<QVariant>& cover)

@@ -27,6 +27,12 @@ public:
     // Nothing when the bytes are not a coded result. `cover` is the decoded cover, when
     // the file has one.
     static PerspixDataPtr decode(const QByteArray& value, const std::optional<QVariant>& cover);
+    // The general record alone (without the cover), with the file's kinds and location:
+    // what the summary needs, read without the rest.
+    static PerspixDataPtr decodeGeneral(const QByteArray& value);
+    // The sections and their export keys, and the extended tree's groups without what they
+    // hold: what the export record (computeExportInfoWithoutFilePrivate) is made of.
+    static PerspixDataPtr decodeForExport(const QByteArray& value);
     static std::optional<QVariant> decodeCover(const QByteArray& cover);
 
     static std::optional<QCborValue> encodeVariant(const QVariant& value);

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <thread>
 
 #include "batch/ResultCoding.h"
 #include "model/Log.h"
@@ -35,6 +36,7 @@ constexpr qint64 kBatchMs = 1000;
 constexpr int kPruneSlice = 500;
 constexpr qint64 kEvictEvery = 2000;
 constexpr qsizetype kCoversKept = 64;
+constexpr qsizetype kParallelDecode = 64;
 // Times of use are kept to the hour: a result read again within the hour is not written.
 constexpr qint64 kUseGranularitySeconds = 3600;
 constexpr const char* kDropOrphanUsage =
@@ -319,6 +321,8 @@ bool ResultStore::prepareSchema(QString* reason, int* code)
                 "CREATE TABLE results(path BLOB NOT NULL, options TEXT NOT NULL,"
                 " size INTEGER, mtime INTEGER, ctime INTEGER, inode INTEGER, device INTEGER,"
                 " value BLOB NOT NULL, cover TEXT NOT NULL, bytes INTEGER NOT NULL,"
+                // Apart from the value: a summary is read without the pages of the result.
+                " summary TEXT,"
                 " PRIMARY KEY(path, options));"
                 // Apart from the results: a new time of use rewrites a small row only.
                 "DROP TABLE IF EXISTS usage;"
@@ -402,6 +406,8 @@ void ResultStore::finalizeFind()
 {
     sqlite3_finalize(m_find);
     m_find = nullptr;
+    sqlite3_finalize(m_findSummary);
+    m_findSummary = nullptr;
 }
 
 QString ResultStore::optionsKeyOf(const QVariantMap& options)
@@ -414,66 +420,69 @@ QString ResultStore::optionsKeyOf(const QVariantMap& options)
     return m_lastOptionsKey;
 }
 
-PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options,
-                                 const FileFacts& facts)
+bool ResultStore::prepareFind()
 {
-    const QByteArray key = pathKey(path);
-    QByteArray value;
-    QString cover;
-    {
-        std::lock_guard guard(m_lock);
-        if (!m_on)
-            return nullptr;
-        const QString optionText = optionsKeyOf(options);
-        // One statement for every look-up of the run.
-        if (!m_find &&
-            sqlite3_prepare_v3(m_db,
-                               "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value,"
-                               " r.cover, u.used FROM results r LEFT JOIN usage u"
-                               " USING(path, options) WHERE r.path = ?1 AND r.options = ?2",
-                               -1, SQLITE_PREPARE_PERSISTENT, &m_find, nullptr) != SQLITE_OK) {
-            finalizeFind();
-            fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
-            return nullptr;
-        }
-        sqlite3_stmt* s = m_find;
-        sqlite3_bind_blob(s, 1, key.constData(), int(key.size()), SQLITE_STATIC);
-        const QByteArray optionUtf8 = optionText.toUtf8();
-        sqlite3_bind_text(s, 2, optionUtf8.constData(), int(optionUtf8.size()), SQLITE_STATIC);
-        const int code = sqlite3_step(s);
-        if (code != SQLITE_ROW) {
-            sqlite3_reset(s);
-            if (code != SQLITE_DONE)
-                fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
-            return nullptr;
-        }
-        const FileFacts stored{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
-                               sqlite3_column_int64(s, 2), quint64(sqlite3_column_int64(s, 3)),
-                               quint64(sqlite3_column_int64(s, 4))};
-        const bool same = stored == facts;
-        if (same) {
-            value = QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 5)),
-                               sqlite3_column_bytes(s, 5));
-            cover = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 6)),
-                                      sqlite3_column_bytes(s, 6));
-            if (QDateTime::currentSecsSinceEpoch() - sqlite3_column_int64(s, 7) >
-                kUseGranularitySeconds)
-                m_used.emplace_back(key, optionText);
-        }
-        // A statement left unreset would hold its read transaction open.
+    // One statement for every look-up of the run.
+    if (!m_find &&
+        sqlite3_prepare_v3(m_db,
+                           "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.value,"
+                           " r.cover, u.used FROM results r LEFT JOIN usage u"
+                           " USING(path, options) WHERE r.path = ?1 AND r.options = ?2",
+                           -1, SQLITE_PREPARE_PERSISTENT, &m_find, nullptr) != SQLITE_OK) {
+        finalizeFind();
+        fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
+        return false;
+    }
+    return true;
+}
+
+bool ResultStore::readRow(const QByteArray& key, const QByteArray& optionUtf8,
+                          const FileFacts& facts, Found& found)
+{
+    sqlite3_stmt* s = m_find;
+    sqlite3_bind_blob(s, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+    sqlite3_bind_text(s, 2, optionUtf8.constData(), int(optionUtf8.size()), SQLITE_STATIC);
+    const int code = sqlite3_step(s);
+    if (code != SQLITE_ROW) {
         sqlite3_reset(s);
-        if (!same)
-            return nullptr;
+        if (code != SQLITE_DONE)
+            fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
+        return false;
+    }
+    const FileFacts stored{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+                           sqlite3_column_int64(s, 2), quint64(sqlite3_column_int64(s, 3)),
+                           quint64(sqlite3_column_int64(s, 4))};
+    const bool same = stored == facts;
+    if (same) {
+        found.value = QByteArray(static_cast<const char*>(sqlite3_column_blob(s, 5)),
+                                 sqlite3_column_bytes(s, 5));
+        found.cover = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 6)),
+                                        sqlite3_column_bytes(s, 6));
+        if (QDateTime::currentSecsSinceEpoch() - sqlite3_column_int64(s, 7) >
+            kUseGranularitySeconds)
+            m_used.emplace_back(key, m_lastOptionsKey);
+    }
+    // A statement left unreset would hold its read transaction open.
+    sqlite3_reset(s);
+    return same;
+}
+
+PerspixDataPtr ResultStore::decodeFound(const QString& path, const Found& found, Part part)
+{
+    if (part == Part::General || part == Part::ExportRecord) {
+        PerspixDataPtr data = part == Part::General ? ResultCoding::decodeGeneral(found.value)
+                                                    : ResultCoding::decodeForExport(found.value);
+        return data && data->filename == path ? data : nullptr;
     }
     std::optional<QVariant> coverValue;
-    if (!cover.isEmpty()) {
+    if (!found.cover.isEmpty() && part == Part::Whole) {
         {
             std::lock_guard guard(m_lock);
-            if (const auto it = m_covers.constFind(cover); it != m_covers.constEnd())
+            if (const auto it = m_covers.constFind(found.cover); it != m_covers.constEnd())
                 coverValue = *it;
         }
         if (!coverValue) {
-            QFile file(coverPath(cover));
+            QFile file(coverPath(found.cover));
             if (!file.open(QIODevice::ReadOnly))
                 return nullptr;
             coverValue = ResultCoding::decodeCover(file.readAll());
@@ -482,13 +491,122 @@ PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options
             std::lock_guard guard(m_lock);
             if (m_covers.size() >= kCoversKept)
                 m_covers.clear();
-            m_covers.insert(cover, *coverValue);
+            m_covers.insert(found.cover, *coverValue);
         }
     }
-    PerspixDataPtr data = ResultCoding::decode(value, coverValue);
+    PerspixDataPtr data = ResultCoding::decode(found.value, coverValue);
     if (!data || data->filename != path)
         return nullptr;
     return data;
+}
+
+PerspixDataPtr ResultStore::find(const QString& path, const QVariantMap& options,
+                                 const FileFacts& facts)
+{
+    const QByteArray key = pathKey(path);
+    Found found;
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_on || !prepareFind())
+            return nullptr;
+        const QByteArray optionUtf8 = optionsKeyOf(options).toUtf8();
+        if (!readRow(key, optionUtf8, facts, found))
+            return nullptr;
+    }
+    return decodeFound(path, found, Part::Whole);
+}
+
+std::vector<PerspixDataPtr> ResultStore::findAll(const QStringList& paths,
+                                                 const QVariantMap& options, Part part)
+{
+    std::vector<PerspixDataPtr> results(paths.size());
+    std::vector<std::optional<Found>> rows(paths.size());
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_on || !prepareFind())
+            return results;
+        const QByteArray optionUtf8 = optionsKeyOf(options).toUtf8();
+        // One read transaction for the batch: each look-up would otherwise take and drop
+        // the database's shared lock itself.
+        const bool inTransaction = exec("BEGIN");
+        for (qsizetype i = 0; i < paths.size() && m_on; ++i) {
+            const std::optional<FileFacts> facts = factsOf(paths[i]);
+            if (!facts)
+                continue;
+            Found found;
+            if (readRow(pathKey(paths[i]), optionUtf8, *facts, found))
+                rows[i] = std::move(found);
+        }
+        if (inTransaction && m_db)
+            exec("COMMIT");
+    }
+    // Decoding costs more than reading: a large batch is decoded on two threads.
+    const auto decodeRange = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i)
+            if (rows[i])
+                results[i] = decodeFound(paths[i], *rows[i], part);
+    };
+    const qsizetype half = paths.size() / 2;
+    if (paths.size() >= kParallelDecode && QThread::idealThreadCount() > 1) {
+        std::thread other(decodeRange, half, paths.size());
+        decodeRange(0, half);
+        other.join();
+    } else {
+        decodeRange(0, paths.size());
+    }
+    return results;
+}
+
+std::vector<std::optional<QString>> ResultStore::findSummaries(const QStringList& paths,
+                                                               const QVariantMap& options)
+{
+    std::vector<std::optional<QString>> summaries(paths.size());
+    std::lock_guard guard(m_lock);
+    if (!m_on)
+        return summaries;
+    if (!m_findSummary &&
+        sqlite3_prepare_v3(m_db,
+                           "SELECT r.size, r.mtime, r.ctime, r.inode, r.device, r.summary,"
+                           " u.used FROM results r LEFT JOIN usage u"
+                           " USING(path, options) WHERE r.path = ?1 AND r.options = ?2",
+                           -1, SQLITE_PREPARE_PERSISTENT, &m_findSummary, nullptr) != SQLITE_OK) {
+        finalizeFind();
+        fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
+        return summaries;
+    }
+    const QByteArray optionUtf8 = optionsKeyOf(options).toUtf8();
+    const bool inTransaction = exec("BEGIN");
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (qsizetype i = 0; i < paths.size() && m_on; ++i) {
+        const std::optional<FileFacts> facts = factsOf(paths[i]);
+        if (!facts)
+            continue;
+        const QByteArray key = pathKey(paths[i]);
+        sqlite3_stmt* s = m_findSummary;
+        sqlite3_bind_blob(s, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+        sqlite3_bind_text(s, 2, optionUtf8.constData(), int(optionUtf8.size()), SQLITE_STATIC);
+        const int code = sqlite3_step(s);
+        if (code == SQLITE_ROW) {
+            const FileFacts stored{sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+                                   sqlite3_column_int64(s, 2), quint64(sqlite3_column_int64(s, 3)),
+                                   quint64(sqlite3_column_int64(s, 4))};
+            if (stored == *facts && sqlite3_column_type(s, 5) != SQLITE_NULL) {
+                summaries[i] =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 5)),
+                                      sqlite3_column_bytes(s, 5));
+                if (now - sqlite3_column_int64(s, 6) > kUseGranularitySeconds)
+                    m_used.emplace_back(key, m_lastOptionsKey);
+            }
+        } else if (code != SQLITE_DONE) {
+            sqlite3_reset(s);
+            fault(sqlite3_extended_errcode(m_db), QStringLiteral("reading"));
+            break;
+        }
+        sqlite3_reset(s);
+    }
+    if (inTransaction && m_db)
+        exec("COMMIT");
+    return summaries;
 }
 
 void ResultStore::put(const QString& path, const QVariantMap& options, const FileFacts& before,
@@ -506,6 +624,7 @@ void ResultStore::put(const QString& path, const QVariantMap& options, const Fil
     if (coded) {
         pending.value = coded->value;
         pending.cover = coded->cover;
+        pending.summary = data.stringForExportGeneral();
     } else {
         pending.drop = true; // changed while it was read, or a value of no known form
     }
@@ -558,8 +677,8 @@ void ResultStore::writePending(bool finalFlush)
     Statement oldCover(m_db, "SELECT cover FROM results WHERE path = ?1 AND options = ?2");
     Statement drop(m_db, "DELETE FROM results WHERE path = ?1 AND options = ?2");
     Statement insert(m_db, "INSERT OR REPLACE INTO results(path, options, size, mtime, ctime,"
-                           " inode, device, value, cover, bytes)"
-                           " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+                           " inode, device, value, cover, bytes, summary)"
+                           " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     Statement touch(m_db, "INSERT OR REPLACE INTO usage(path, options, used) VALUES(?1, ?2, ?3)");
     if (!oldCover.ok() || !drop.ok() || !insert.ok() || !touch.ok())
         return abort(sqlite3_extended_errcode(m_db));
@@ -606,6 +725,10 @@ void ResultStore::writePending(bool finalFlush)
         insert.bind(8, p.value);
         insert.bind(9, coverName);
         insert.bind(10, qint64(p.value.size() + p.cover.size()));
+        if (p.summary)
+            insert.bind(11, *p.summary);
+        else
+            sqlite3_bind_null(insert.get(), 11);
         if (insert.step() != SQLITE_DONE)
             return abort(sqlite3_extended_errcode(m_db));
         sqlite3_reset(touch.get());

@@ -37,7 +37,7 @@ public:
         bool operator==(const FileFacts&) const = default;
     };
 
-    static constexpr int kStoreVersion = 2;
+    static constexpr int kStoreVersion = 3;
     static constexpr qint64 kDefaultSizeLimit = qint64(1) << 30;
 
     // Opens (or creates) the store in a folder; one log line and a store that is off when
@@ -59,8 +59,24 @@ public:
     bool isOn() const;
     QString databasePath() const { return m_databasePath; }
 
+    // How much of a stored result a look-up decodes.
+    enum class Part {
+        Whole,
+        WithoutCover, // for the exports, which write no picture
+        ExportRecord, // what computeExportInfoWithoutFilePrivate reads, no more
+        General,      // the general record without its cover: the summary, not the tree
+    };
+
     // The stored result of the file under these facts and options, or null.
     PerspixDataPtr find(const QString& path, const QVariantMap& options, const FileFacts& facts);
+    // The stored results of several files, looked up in one read transaction under the
+    // facts each file has now: one entry per path, null where none matches.
+    std::vector<PerspixDataPtr> findAll(const QStringList& paths, const QVariantMap& options,
+                                        Part part);
+    // The stored summaries (PerspixData::stringForExportGeneral) of several files, read as
+    // findAll reads results but without reading the results: nothing where none matches.
+    std::vector<std::optional<QString>> findSummaries(const QStringList& paths,
+                                                      const QVariantMap& options);
     // Keeps a fresh result under the facts read before its analysis. The facts are read
     // again: a file that changed meanwhile is not kept, and its old entry is dropped.
     void put(const QString& path, const QVariantMap& options, const FileFacts& before,
@@ -77,11 +93,24 @@ private:
         QString options;
         FileFacts facts;
         QByteArray value;
-        QByteArray cover;  // coded cover, kept in a file of the store's folder
+        QByteArray cover; // coded cover, kept in a file of the store's folder
+        std::optional<QString> summary;
         bool drop = false; // remove the entry instead
     };
 
+    // A stored entry that matches the file: its coded value and the name of its cover.
+    struct Found
+    {
+        QByteArray value;
+        QString cover;
+    };
+
     bool openDatabase();
+    // Under the lock.
+    bool prepareFind();
+    bool readRow(const QByteArray& key, const QByteArray& optionUtf8, const FileFacts& facts,
+                 Found& found);
+    PerspixDataPtr decodeFound(const QString& path, const Found& found, Part part);
     bool prepareSchema(QString* reason, int* code);
     void moveAside(const QString& reason);
     void turnOff(const QString& reason);
@@ -103,7 +132,8 @@ private:
     QString m_databasePath;
     qint64 m_sizeLimit;
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_find = nullptr; // the look-up, prepared once
+    sqlite3_stmt* m_find = nullptr;        // the look-up, prepared once
+    sqlite3_stmt* m_findSummary = nullptr; // the look-up of a summary alone
     QVariantMap m_lastOptions;
     QString m_lastOptionsKey;
     bool m_on = false;

@@ -2,8 +2,6 @@
 #include "cli/CliRun.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
-#include <QTimer>
 
 #include "filelist/FilelistFiller.h"
 #include "model/HelperKeys.h"
@@ -15,37 +13,21 @@
 namespace perspix::cli {
 
 namespace {
-constexpr int kStallCheckMs = 250;
 const QString kCanNotProcess = QStringLiteral("Can not process the file");
 } // namespace
 
 CliRun::CliRun(const CliOptions& options, const QVariantMap& analysisOptions, QTextStream& out,
                QTextStream& err, bool showProgress)
-    : m_options(options), m_analysisOptions(analysisOptions), m_out(out), m_err(err),
-      m_progress(err, showProgress)
+    : OrderedRun(err, showProgress), m_options(options), m_analysisOptions(analysisOptions),
+      m_out(out)
 {
-}
-
-CliRun::~CliRun()
-{
-    m_cacher.setDelegate(nullptr);
-    m_cacher.cancelThreadsAndWait();
 }
 
 std::optional<QStringList> CliRun::listedPaths()
 {
-    if (!CommandLineExport::isProjectArgument(m_options.paths))
-        return absolutePaths(m_options.paths);
-    QStringList messages;
-    std::optional<QStringList> documents;
-    {
-        LogCapture log; // the project's own log lines explain what was wrong with it
-        documents = CommandLineExport::openProject(m_options.paths.first(), &messages);
-        for (const QString& line : log.lines())
-            m_err << "Perspix: " << line << '\n';
-    }
-    printMessages(messages);
-    return documents;
+    if (CommandLineExport::isProjectArgument(m_options.paths))
+        return pathsOrProject(m_options.paths);
+    return absolutePaths(m_options.paths);
 }
 
 int CliRun::saveProjectIfAsked()
@@ -59,13 +41,6 @@ int CliRun::saveProjectIfAsked()
     const auto status = CommandLineExport::saveProject(m_options.saveProject, filenames, &messages);
     printMessages(messages);
     return status == CommandLineExport::Ok ? kExitOk : kExitFailedFiles;
-}
-
-void CliRun::printMessages(const QStringList& messages)
-{
-    for (const QString& message : messages)
-        m_err << "perspix-cli: " << message << '\n';
-    m_err.flush();
 }
 
 int CliRun::exportRecords()
@@ -116,9 +91,7 @@ std::optional<int> CliRun::start()
     const std::optional<QStringList> paths = listedPaths();
     if (!paths)
         return kExitFailedFiles;
-    m_items = FilelistFiller::fillerWithPaths(*paths).filelist();
-    for (const FilelistItemPtr& item : m_items)
-        ++m_paths[item->filename()].entries;
+    listFiles(*paths);
     m_projectStatus = saveProjectIfAsked();
     if (!m_options.saveProject.isEmpty() && !m_options.exporting())
         return m_projectStatus;
@@ -145,76 +118,27 @@ int CliRun::exec()
 {
     if (const std::optional<int> status = start())
         return *status;
-
-    m_cacher.setMTMode(m_options.threads);
-    m_cacher.setDelegate(this);
+    // The summaries are kept apart in the store, and no export writes the cover; the JSON
+    // forms write the export record alone.
+    const bool recordOnly =
+        m_options.format == QLatin1String("json") || m_options.format == QLatin1String("jsonl");
+    // A summary needs the general record alone: the helper sends no more.
     QVariantMap analysisOptions = m_analysisOptions;
     if (!m_options.exporting())
         analysisOptions.insert(keys::kOptSummaryOnly, true);
-    m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
-    if (!m_options.noStore)
-        m_cacher.setResultStore(ResultStore::forSettings(Settings()));
-
-    m_cacher.processFiles(m_items);
-    QTimer stallCheck;
-    QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalled(); });
-    stallCheck.start(kStallCheckMs);
-    if (!m_done)
-        m_loop.exec();
-    stallCheck.stop();
-    m_cacher.cancelThreadsAndWait();
+    analyse(m_options.threads, analysisOptions,
+            m_options.noStore ? nullptr : ResultStore::forSettings(Settings()),
+            {recordOnly ? ResultStore::Part::ExportRecord : ResultStore::Part::WithoutCover,
+             !m_options.exporting()});
     return finish();
 }
 
-void CliRun::dataCacherNewObjectReady(const CacherResult& result)
+void CliRun::handedOver()
 {
-    const auto it = m_paths.find(result.filename);
-    if (it == m_paths.end() || it->answered >= it->entries)
-        return;
-    PathState& state = *it;
-    ++state.answered;
-    ++m_answered;
-    if (result.data)
-        state.data = result.data;
-    else if (PerspixDataPtr cached = m_cacher.dataFromCacheForFile(result.filename))
-        state.data = cached;
-    printReady();
-    finishIfDone();
+    m_out.flush();
 }
 
-void CliRun::printReady()
-{
-    bool printed = false;
-    while (m_nextToPrint < m_items.size()) {
-        const FilelistItemPtr& item = m_items[m_nextToPrint];
-        const QString path = item->filename();
-        const auto it = m_paths.find(path);
-        if (it == m_paths.end() || it->answered == 0)
-            break;
-        if (!printed) {
-            m_progress.clear();
-            m_progress.flushLog();
-            printed = true;
-        }
-        printItem(*item, it->data);
-        ++it->printed;
-        ++m_nextToPrint;
-        // The engine's cache is not needed once a file is printed and answered for good;
-        // dropping it keeps the memory of long runs flat.
-        if (it->printed >= it->entries && it->answered >= it->entries) {
-            m_cacher.removeFileFromCache(path);
-            m_paths.erase(it);
-        }
-    }
-    if (printed) {
-        m_out.flush();
-        m_progress.update(m_answered, m_failed, true);
-    } else {
-        m_progress.update(m_answered, m_failed);
-    }
-}
-
-void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
+void CliRun::handleItem(const FilelistItem& item, const PerspixDataPtr& data)
 {
     if (!data) {
         ++m_failed;
@@ -233,39 +157,21 @@ void CliRun::printItem(const FilelistItem& item, const PerspixDataPtr& data)
             m_records.append({item.filename(), item.prefixedPath(), data});
         return;
     }
+    printSummary(item, data->stringForExportGeneral().value_or(kCanNotProcess));
+}
+
+void CliRun::handleSummary(const FilelistItem& item, const QString& summary)
+{
+    printSummary(item, summary);
+}
+
+void CliRun::printSummary(const FilelistItem& item, const QString& summary)
+{
     const QString shown = NativePath::shown(item.prefixedPath());
     if (m_blocks++ > 0)
         m_out << '\n';
     m_out << shown << '\n' << QString(shown.size(), QLatin1Char('-')) << '\n';
-    m_out << data->stringForExportGeneral().value_or(kCanNotProcess) << '\n';
-}
-
-void CliRun::finishIfDone()
-{
-    if (m_done || m_answered < m_items.size())
-        return;
-    m_done = true;
-    m_loop.quit();
-}
-
-// Every queued file is answered by one message; should one never come (a worker that
-// ended without answering), the run still ends once no worker is left, and the files
-// without an answer count as failed.
-void CliRun::checkStalled()
-{
-    if (m_done || m_cacher.runningWorkers() > 0)
-        return;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-    if (m_done || m_cacher.runningWorkers() > 0 || m_cacher.queuedEntries() > 0)
-        return;
-    for (PathState& state : m_paths) {
-        if (state.answered < state.entries) {
-            m_answered += state.entries - state.answered;
-            state.answered = state.entries;
-        }
-    }
-    printReady();
-    finishIfDone();
+    m_out << summary << '\n';
 }
 
 } // namespace perspix::cli

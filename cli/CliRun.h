@@ -5,16 +5,12 @@
 #pragma once
 
 #include <QBuffer>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QHash>
 #include <QTextStream>
 #include <memory>
 #include <optional>
 
-#include "batch/DataCacher.h"
 #include "cli/CommandLine.h"
-#include "cli/TerminalProgress.h"
+#include "cli/OrderedRun.h"
 #include "model/FileRecord.h"
 
 namespace perspix {
@@ -23,13 +19,12 @@ class LogCapture;
 
 namespace cli {
 
-class CliRun : public DataCacherDelegate
+class CliRun : public OrderedRun
 {
 public:
     // showProgress: draw the progress bar on err (when it is a terminal and not --quiet).
     CliRun(const CliOptions& options, const QVariantMap& analysisOptions, QTextStream& out,
            QTextStream& err, bool showProgress);
-    ~CliRun() override;
 
     // Runs to the end and returns the exit status.
     int exec();
@@ -39,43 +34,22 @@ public:
     // analyse; finish() ends the output after the last result and gives the exit status.
     std::optional<int> start();
     int finish();
-    const Filelist& items() const { return m_items; }
-
-    void dataCacherNewObjectReady(const CacherResult& result) override;
 
 private:
-    struct PathState
-    {
-        int entries = 0;  // list items with this path
-        int answered = 0; // result messages received
-        int printed = 0;
-        PerspixDataPtr data;
-    };
-
     // The paths to analyse: the ones given, or the documents of a project given alone.
     std::optional<QStringList> listedPaths();
     // Saves the list as a project when asked to: the exit status so far.
     int saveProjectIfAsked();
     bool openExport();
     int exportRecords();
-    void printMessages(const QStringList& messages);
-    void printReady();
-    void printItem(const FilelistItem& item, const PerspixDataPtr& data);
-    void finishIfDone();
-    void checkStalled();
+    void handleItem(const FilelistItem& item, const PerspixDataPtr& data) override;
+    void handleSummary(const FilelistItem& item, const QString& summary) override;
+    void printSummary(const FilelistItem& item, const QString& summary);
+    void handedOver() override;
 
     CliOptions m_options;
     QVariantMap m_analysisOptions;
     QTextStream& m_out;
-    QTextStream& m_err;
-    TerminalProgress m_progress;
-
-    DataCacher m_cacher;
-    Filelist m_items;
-    QHash<QString, PathState> m_paths;
-    qsizetype m_nextToPrint = 0;
-    qsizetype m_answered = 0;
-    qsizetype m_failed = 0;
     qsizetype m_blocks = 0; // summaries printed
     // The export written while results come in, or, for a format that needs them all,
     // the analysed files in list order.
@@ -83,8 +57,6 @@ private:
     std::unique_ptr<QBuffer> m_streamBuffer; // when `out` is a stream on a string
     FileRecordList m_records;
     int m_projectStatus = kExitOk;
-    bool m_done = false;
-    QEventLoop m_loop;
 };
 
 } // namespace cli

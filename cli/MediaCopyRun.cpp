@@ -2,13 +2,10 @@
 // other in list order, progress.
 #include "cli/MediaCopyRun.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QTimer>
 
 #include "export/AttachmentsExtractor.h"
 #include "export/CommandLineExport.h"
-#include "filelist/FilelistFiller.h"
 #include "model/Keys.h"
 #include "model/Log.h"
 #include "model/NativePath.h"
@@ -16,14 +13,10 @@
 
 namespace perspix::cli {
 
-namespace {
-constexpr int kStallCheckMs = 250;
-} // namespace
-
 MediaCopyRun::MediaCopyRun(const CliOptions& options, const QVariantMap& analysisOptions,
                            QTextStream& out, QTextStream& err, bool showProgress)
-    : m_options(options.copy), m_paths(options.paths), m_threads(options.threads),
-      m_analysisOptions(analysisOptions), m_out(out), m_err(err), m_progress(err, showProgress)
+    : OrderedRun(err, showProgress), m_options(options.copy), m_paths(options.paths),
+      m_threads(options.threads), m_analysisOptions(analysisOptions), m_out(out)
 {
     // The copies depend on telling films, sound and images apart, which the MediaInfo
     // branch does; the digests are not needed.
@@ -35,6 +28,7 @@ MediaCopyRun::MediaCopyRun(const CliOptions& options, const QVariantMap& analysi
         m_analysisOptions = privacy::PrivacyReader::withBothReaders(m_analysisOptions);
 }
 
+// The workers stop before the remover and the extractor go.
 MediaCopyRun::~MediaCopyRun()
 {
     m_cacher.setDelegate(nullptr);
@@ -50,27 +44,12 @@ int MediaCopyRun::exec()
         return kExitFailedFiles;
     }
 
-    QStringList paths = absolutePaths(m_paths);
-    if (CommandLineExport::isProjectArgument(m_paths)) {
-        QStringList messages;
-        std::optional<QStringList> documents;
-        {
-            LogCapture log; // the project's own log lines explain what was wrong with it
-            documents = CommandLineExport::openProject(m_paths.first(), &messages);
-            for (const QString& line : log.lines())
-                m_err << "Perspix: " << line << '\n';
-        }
-        for (const QString& message : messages)
-            m_err << "perspix-cli: " << message << '\n';
-        m_err.flush();
-        if (!documents)
-            return kExitFailedFiles;
-        paths = *documents;
-    }
-
-    m_items = FilelistFiller::fillerWithPaths(paths).filelist();
-    for (const FilelistItemPtr& item : m_items)
-        ++m_states[item->filename()].entries;
+    std::optional<QStringList> paths = CommandLineExport::isProjectArgument(m_paths)
+                                           ? pathsOrProject(m_paths)
+                                           : absolutePaths(m_paths);
+    if (!paths)
+        return kExitFailedFiles;
+    listFiles(*paths);
 
     if (m_options.mode == MediaCopyOptions::Mode::Strip) {
         m_remover = std::make_unique<MetadataRemover>();
@@ -81,21 +60,7 @@ int MediaCopyRun::exec()
         m_extractor->beginRun();
     }
 
-    if (!m_items.isEmpty()) {
-        m_cacher.setMTMode(m_threads);
-        m_cacher.setDelegate(this);
-        const QVariantMap analysisOptions = m_analysisOptions;
-        m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
-        m_progress.begin(m_items.size());
-        m_cacher.processFiles(m_items);
-        QTimer stallCheck;
-        QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalled(); });
-        stallCheck.start(kStallCheckMs);
-        if (!m_done)
-            m_loop.exec();
-        stallCheck.stop();
-        m_cacher.cancelThreadsAndWait();
-    }
+    analyse(m_threads, m_analysisOptions);
 
     if (m_extractor)
         m_extractor->endRun();
@@ -105,44 +70,6 @@ int MediaCopyRun::exec()
           << m_written << " written, " << m_failed << " failed\n";
     m_err.flush();
     return kExitOk;
-}
-
-void MediaCopyRun::dataCacherNewObjectReady(const CacherResult& result)
-{
-    const auto it = m_states.find(result.filename);
-    if (it == m_states.end() || it->answered >= it->entries)
-        return;
-    ++it->answered;
-    ++m_answered;
-    if (result.data)
-        it->data = result.data;
-    else if (PerspixDataPtr cached = m_cacher.dataFromCacheForFile(result.filename))
-        it->data = cached;
-    handleReady();
-    finishIfDone();
-}
-
-// Files are handed over in list order, so that numbered names follow the list.
-void MediaCopyRun::handleReady()
-{
-    while (m_next < m_items.size()) {
-        const FilelistItemPtr& item = m_items[m_next];
-        const QString path = item->filename();
-        const auto it = m_states.find(path);
-        if (it == m_states.end() || it->answered == 0)
-            break;
-        handleItem(*item, it->data);
-        ++it->handled;
-        ++m_next;
-        // A file handed over for good is not needed any more: dropping it keeps the memory
-        // of long runs flat.
-        if (it->handled >= it->entries && it->answered >= it->entries) {
-            m_cacher.removeFileFromCache(path);
-            m_states.erase(it);
-        }
-        // The last state is always shown.
-        m_progress.update(m_next, m_failed, m_next == m_items.size());
-    }
 }
 
 void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& data)
@@ -169,39 +96,12 @@ void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& da
     m_progress.flushLog();
     if (written.isEmpty())
         return;
-    // The bar comes back after the item (handleReady).
+    // The bar comes back after the items that were ready.
     m_progress.clear();
     for (const QString& path : written)
         m_out << NativePath::shown(path) << '\n';
     m_out.flush();
     m_written += written.size();
-}
-
-void MediaCopyRun::finishIfDone()
-{
-    if (m_done || m_next < m_items.size())
-        return;
-    m_done = true;
-    m_loop.quit();
-}
-
-// Every queued file is answered by one message; should one never come, the run still ends
-// once no worker is left, and the files without an answer count as failed.
-void MediaCopyRun::checkStalled()
-{
-    if (m_done || m_cacher.runningWorkers() > 0)
-        return;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-    if (m_done || m_cacher.runningWorkers() > 0 || m_cacher.queuedEntries() > 0)
-        return;
-    for (PathState& state : m_states) {
-        if (state.answered < state.entries) {
-            m_answered += state.entries - state.answered;
-            state.answered = state.entries;
-        }
-    }
-    handleReady();
-    finishIfDone();
 }
 
 } // namespace perspix::cli

@@ -4,15 +4,11 @@
 // written file. Needs a Qt core application.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QHash>
 #include <QTextStream>
 #include <memory>
 
-#include "batch/DataCacher.h"
 #include "cli/CommandLine.h"
-#include "cli/TerminalProgress.h"
+#include "cli/OrderedRun.h"
 
 namespace perspix {
 
@@ -22,7 +18,7 @@ class MetadataRemover;
 
 namespace cli {
 
-class MediaCopyRun : public DataCacherDelegate
+class MediaCopyRun : public OrderedRun
 {
 public:
     // showProgress: draw a progress bar on err (a terminal).
@@ -34,41 +30,19 @@ public:
     // it could not begin.
     int exec();
 
-    void dataCacherNewObjectReady(const CacherResult& result) override;
-
 private:
-    struct PathState
-    {
-        int entries = 0;  // list items with this path
-        int answered = 0; // result messages received
-        int handled = 0;
-        PerspixDataPtr data;
-    };
-
-    void handleReady();
-    void handleItem(const FilelistItem& item, const PerspixDataPtr& data);
-    void finishIfDone();
-    void checkStalled();
+    // Files are handed over in list order, so that numbered names follow the list.
+    void handleItem(const FilelistItem& item, const PerspixDataPtr& data) override;
 
     MediaCopyOptions m_options;
     QStringList m_paths;
     quint32 m_threads;
     QVariantMap m_analysisOptions;
     QTextStream& m_out;
-    QTextStream& m_err;
-    TerminalProgress m_progress;
 
     std::unique_ptr<MetadataRemover> m_remover;
     std::unique_ptr<AttachmentsExtractor> m_extractor;
-    DataCacher m_cacher;
-    Filelist m_items;
-    QHash<QString, PathState> m_states;
-    qsizetype m_next = 0;
-    qsizetype m_answered = 0;
-    qsizetype m_failed = 0;
     qsizetype m_written = 0;
-    bool m_done = false;
-    QEventLoop m_loop;
 };
 
 } // namespace cli

@@ -1,15 +1,10 @@
 // The --privacy run of perspix-cli (see PrivacyRun.h).
 #include "cli/PrivacyRun.h"
 
-#include <QCoreApplication>
 #include <QSaveFile>
-#include <QTimer>
 #include <unistd.h>
 
-#include "export/CommandLineExport.h"
-#include "filelist/FilelistFiller.h"
 #include "batch/CoreSetup.h"
-#include "model/Log.h"
 #include "model/Settings.h"
 #include "privacy/PrivacyRemoval.h"
 
@@ -17,7 +12,6 @@ namespace perspix::cli {
 
 namespace {
 
-constexpr int kStallCheckMs = 250;
 const QString kPrivacy = QStringLiteral("--privacy");
 const QString kFormat = QStringLiteral("--format");
 const QString kOutput = QStringLiteral("-o");
@@ -159,133 +153,35 @@ int runPrivacy(const QStringList& arguments, QTextStream& out, QTextStream& err)
 
 PrivacyRun::PrivacyRun(const CliOptions& options, const QVariantMap& analysisOptions,
                        privacy::Output& output, QTextStream& err, bool showProgress)
-    : m_options(options), m_analysisOptions(analysisOptions), m_output(output), m_err(err),
-      m_progress(err, showProgress)
+    : OrderedRun(err, showProgress), m_options(options), m_analysisOptions(analysisOptions),
+      m_output(output)
 {
-}
-
-PrivacyRun::~PrivacyRun()
-{
-    m_cacher.setDelegate(nullptr);
-    m_cacher.cancelThreadsAndWait();
 }
 
 int PrivacyRun::exec()
 {
-    QStringList paths = m_options.paths;
-    if (CommandLineExport::isProjectArgument(paths)) {
-        QStringList messages;
-        std::optional<QStringList> documents;
-        {
-            LogCapture log; // the project's own log lines explain what was wrong with it
-            documents = CommandLineExport::openProject(paths.first(), &messages);
-            for (const QString& line : log.lines())
-                m_err << "Perspix: " << line << '\n';
-        }
-        for (const QString& message : messages)
-            m_err << "perspix-cli: " << message << '\n';
-        m_err.flush();
-        if (!documents)
-            return kExitFailedFiles;
-        paths = *documents;
-    }
-    m_items = FilelistFiller::fillerWithPaths(paths).filelist();
-    for (const FilelistItemPtr& item : m_items)
-        ++m_paths[item->filename()].entries;
-
+    const std::optional<QStringList> paths = pathsOrProject(m_options.paths);
+    if (!paths)
+        return kExitFailedFiles;
+    listFiles(*paths);
     m_output.begin();
-    if (!m_items.isEmpty()) {
-        m_cacher.setMTMode(m_options.threads);
-        m_cacher.setDelegate(this);
-        const QVariantMap analysisOptions = m_analysisOptions;
-        m_cacher.setOptionsProvider([analysisOptions] { return analysisOptions; });
-        m_progress.begin(m_items.size());
-        m_cacher.processFiles(m_items);
-        QTimer stallCheck;
-        QObject::connect(&stallCheck, &QTimer::timeout, [this] { checkStalled(); });
-        stallCheck.start(kStallCheckMs);
-        if (!m_done)
-            m_loop.exec();
-        stallCheck.stop();
-        m_cacher.cancelThreadsAndWait();
-        m_progress.end();
-    }
+    analyse(m_options.threads, m_analysisOptions);
+    m_progress.end();
     m_output.end();
     m_err.flush();
     return m_failed > 0 ? kExitFailedFiles : kExitOk;
 }
 
-void PrivacyRun::dataCacherNewObjectReady(const CacherResult& result)
+void PrivacyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& data)
 {
-    const auto it = m_paths.find(result.filename);
-    if (it == m_paths.end() || it->answered >= it->entries)
-        return;
-    ++it->answered;
-    ++m_answered;
-    if (result.data)
-        it->data = result.data;
-    else if (PerspixDataPtr cached = m_cacher.dataFromCacheForFile(result.filename))
-        it->data = cached;
-    writeReady();
-    finishIfDone();
-}
-
-void PrivacyRun::writeReady()
-{
-    bool wrote = false;
-    while (m_next < m_items.size()) {
-        const FilelistItemPtr& item = m_items[m_next];
-        const QString path = item->filename();
-        const auto it = m_paths.find(path);
-        if (it == m_paths.end() || it->answered == 0)
-            break;
-        if (!wrote) {
-            m_progress.clear();
-            m_progress.flushLog();
-            wrote = true;
-        }
-        if (!it->data) {
-            ++m_failed;
-            m_err << "perspix-cli: failed to analyse " << path << '\n';
-            m_err.flush();
-        }
-        // A file that could not be analysed is still listed, as not read whole.
-        m_output.add(privacy::Report::ofFile(path, it->data.get()), item->prefixedPath());
-        ++it->written;
-        ++m_next;
-        if (it->written >= it->entries && it->answered >= it->entries) {
-            m_cacher.removeFileFromCache(path);
-            m_paths.erase(it);
-        }
+    const QString path = item.filename();
+    if (!data) {
+        ++m_failed;
+        m_err << "perspix-cli: failed to analyse " << path << '\n';
+        m_err.flush();
     }
-    m_progress.update(m_answered, m_failed, wrote);
-}
-
-void PrivacyRun::finishIfDone()
-{
-    if (m_done || m_next < m_items.size())
-        return;
-    m_done = true;
-    m_loop.quit();
-}
-
-// Should an answer never come, the run still ends once no worker is left; the files
-// without an answer count as failed.
-void PrivacyRun::checkStalled()
-{
-    if (m_done || m_cacher.runningWorkers() > 0)
-        return;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-    if (m_done || m_cacher.runningWorkers() > 0 || m_cacher.queuedEntries() > 0)
-        return;
-    for (PathState& state : m_paths) {
-        if (state.answered < state.entries) {
-            m_answered += state.entries - state.answered;
-            state.answered = state.entries;
-        }
-    }
-    writeReady();
-    finishIfDone();
+    // A file that could not be analysed is still listed, as not read whole.
+    m_output.add(privacy::Report::ofFile(path, data.get()), item.prefixedPath());
 }
 
 } // namespace perspix::cli

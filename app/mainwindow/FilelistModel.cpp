@@ -6,6 +6,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 
 #include "app/mainwindow/CoverMaker.h"
 #include "batch/DataCacher.h"
@@ -197,7 +198,10 @@ QIcon FilelistModel::iconForItem(const FilelistItemPtr& item) const
         data = item->data();
     if (data) {
         icon = coverImage(data);
-        if (icon.isNull())
+        // A picture smaller than the icon (the 8-pixel images of test files, a 16-pixel
+        // favicon) blown up to the icon's size shows a blank or blurred square: such a file
+        // gets the icon of its kind, as a file without a cover does.
+        if (icon.isNull() || std::max(icon.width(), icon.height()) < kIconSize)
             icon = fileIcon(item->filename()).pixmap(kIconSize).toImage();
         item->setIconSpinner(false);
     } else if (item->isProcessed() || (m_cacher && m_cacher->isFileFailed(item->filename()))) {

@@ -110,6 +110,37 @@ TEST(ResultStore, AStoredResultIsTheFreshAnalysis)
     }
     EXPECT_TRUE(anyCover);
     EXPECT_TRUE(QDir(dir.filePath("store/covers")).count() > 2);
+
+    // Read in one go, with only the part that a summary or an export needs: the same
+    // summary, the same exports.
+    QStringList paths;
+    for (const auto& entry : fresh)
+        paths.append(entry.first);
+    const auto generals = store.findAll(paths, options, ResultStore::Part::General);
+    const auto uncovered = store.findAll(paths, options, ResultStore::Part::WithoutCover);
+    const auto summaries = store.findSummaries(paths, options);
+    const auto records = store.findAll(paths, options, ResultStore::Part::ExportRecord);
+    ASSERT_EQ(qsizetype(generals.size()), paths.size());
+    ASSERT_EQ(qsizetype(uncovered.size()), paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths[i].toStdString());
+        const PerspixDataPtr& data = fresh[i].second;
+        ASSERT_TRUE(generals[i] && uncovered[i]);
+        EXPECT_EQ(generals[i]->stringForExportGeneral(), data->stringForExportGeneral());
+        EXPECT_EQ(summaries.at(i), data->stringForExportGeneral());
+        EXPECT_EQ(generals[i]->isImage(), data->isImage());
+        EXPECT_EQ(generals[i]->duration, data->duration);
+        EXPECT_FALSE(uncovered[i]->generalInfo()->contains(keys::kCoverData));
+        EXPECT_EQ(outputsOf(paths[i], uncovered[i]), outputsOf(paths[i], data));
+        ASSERT_TRUE(records.at(i));
+        for (const QString format : {"json", "jsonl"})
+            for (const bool skipPrivate : {false, true}) {
+                const ExportFormat* f = ExportFormat::formatWithIdentifier(format);
+                ASSERT_TRUE(f);
+                EXPECT_EQ(f->prepare({{paths[i], paths[i], records[i]}}, {skipPrivate, "v1"}),
+                          f->prepare({{paths[i], paths[i], data}}, {skipPrivate, "v1"}));
+            }
+    }
 }
 
 // Only facts that still hold find a result: a touched file, other options, a file that
@@ -147,6 +178,11 @@ TEST(ResultStore, OnlyFactsThatStillHoldFindAResult)
     const auto touched = *ResultStore::factsOf(file);
     EXPECT_NE(touched.mtimeNs, facts.mtimeNs);
     EXPECT_FALSE(store.find(file, options, touched));
+    // Looked up with the facts read at the look-up: a missing file finds nothing either.
+    const auto found =
+        store.findAll({file, dir.filePath("gone.mp3")}, options, ResultStore::Part::General);
+    EXPECT_FALSE(found.at(0) || found.at(1));
+    EXPECT_FALSE(store.findSummaries({file}, options).at(0));
 }
 
 // A database that cannot be used is moved aside with one log line and made anew, or, when

@@ -109,28 +109,33 @@ TEST(CliStore, ReadOnlyCacheFolderTurnsTheStoreOffForTheRun)
     EXPECT_FALSE(QFile::exists(cache + "/perspix/results.sqlite"));
 }
 
-// A second run reads the results the first one kept and writes the same bytes; --no-store
-// neither reads nor keeps anything.
+// A second run reads the results the first one kept and writes the same bytes, for an
+// export (whole results but their covers) and for the summaries (general records alone);
+// --no-store neither reads nor keeps anything.
 TEST(CliStore, SecondRunFromTheStoreWritesTheSameBytes)
 {
-    TempDir dir;
-    const QString cache = dir.filePath("cache");
-    const QStringList args{"--format", "json", dataPath("media"), dataPath("images")};
-    const auto first = runCli(args, dir.path(), cache);
-    ASSERT_NE(first.status, -1) << first.err.toStdString();
-    EXPECT_TRUE(QFile::exists(cache + "/perspix/results.sqlite"));
-    qint64 kept = 0;
-    {
-        LogCapture quiet;
-        kept = ResultStore(cache + "/perspix").entryCount();
-    }
-    EXPECT_GT(kept, 20);
-    const auto second = runCli(args, dir.path(), cache);
-    EXPECT_EQ(second.status, first.status);
-    EXPECT_EQ(second.out, first.out);
+    const QList<QStringList> runs{{"--format", "json", dataPath("media"), dataPath("images")},
+                                  {dataPath("media"), dataPath("images"), dataPath("audio")}};
+    for (const QStringList& args : runs) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        TempDir dir;
+        const QString cache = dir.filePath("cache");
+        const auto first = runCli(args, dir.path(), cache);
+        ASSERT_NE(first.status, -1) << first.err.toStdString();
+        EXPECT_TRUE(QFile::exists(cache + "/perspix/results.sqlite"));
+        qint64 kept = 0;
+        {
+            LogCapture quiet;
+            kept = ResultStore(cache + "/perspix").entryCount();
+        }
+        EXPECT_GT(kept, 20);
+        const auto second = runCli(args, dir.path(), cache);
+        EXPECT_EQ(second.status, first.status);
+        EXPECT_EQ(second.out, first.out);
 
-    const QString otherCache = dir.filePath("other");
-    const auto without = runCli(QStringList{"--no-store"} + args, dir.path(), otherCache);
-    EXPECT_EQ(without.out, first.out);
-    EXPECT_FALSE(QFileInfo::exists(otherCache + "/perspix"));
+        const QString otherCache = dir.filePath("other");
+        const auto without = runCli(QStringList{"--no-store"} + args, dir.path(), otherCache);
+        EXPECT_EQ(without.out, first.out);
+        EXPECT_FALSE(QFileInfo::exists(otherCache + "/perspix"));
+    }
 }

@@ -147,6 +147,31 @@ private slots:
         QCOMPARE(FilelistModel::coverImage(data).size(), QSize(198, 256));
     }
 
+    // Pictures smaller than a list icon (8 and 16 pixels here) get the icon of their kind,
+    // not their own picture blown up to a blank square.
+    void tinyPicturesShowTheIconOfTheirKind()
+    {
+        SampleFolder folder;
+        folder.add(QStringLiteral("images/et-IPTC.jpg"), QStringLiteral("tiny.jpg"));
+        folder.add(QStringLiteral("images/et-PNG.png"), QStringLiteral("tiny.png"));
+        Fixture f;
+        f.view->processFiles({folder.url()});
+        QVERIFY(f.waitUntilDone());
+        for (const FilelistItemPtr& item : f.view->filelist()) {
+            const PerspixDataPtr data = item->data();
+            QVERIFY(waitFor([&] { return !FilelistModel::coverImage(data).isNull(); }, 20000));
+            QVERIFY(FilelistModel::coverImage(data).width() < 32);
+            item->setIcon({});
+            const QImage shown = f.view->filelistModel()->iconForItem(item).pixmap(32).toImage();
+            const QImage kind = FilelistModel::fileIcon(item->filename())
+                                    .pixmap(32)
+                                    .toImage()
+                                    .scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            QVERIFY(!shown.isNull());
+            QCOMPARE(shown, kind);
+        }
+    }
+
     void listingsBesideTheWindowKeepTheirOrder()
     {
         SampleFolder folder;
