@@ -78,7 +78,10 @@ void MediaCopyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& da
     bool failed = false;
     if (!data) {
         failed = true;
-        logLine(QStringLiteral("failed to analyse %1").arg(item.filename()));
+        const QString failure = m_cacher.failureOfFile(item.filename());
+        logLine(failure.isEmpty()
+                    ? QStringLiteral("failed to analyse %1").arg(item.filename())
+                    : QStringLiteral("failed to analyse %1: %2").arg(item.filename(), failure));
     } else if (m_remover) {
         const MetadataRemovalOutcome outcome = m_remover->processRecord(
             {item.filename(), item.prefixedPath(), data}, m_options.folder);

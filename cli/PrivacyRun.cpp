@@ -177,7 +177,10 @@ void PrivacyRun::handleItem(const FilelistItem& item, const PerspixDataPtr& data
     const QString path = item.filename();
     if (!data) {
         ++m_failed;
-        m_err << "perspix-cli: failed to analyse " << path << '\n';
+        m_err << "perspix-cli: failed to analyse " << path;
+        if (const QString failure = m_cacher.failureOfFile(path); !failure.isEmpty())
+            m_err << ": " << failure;
+        m_err << '\n';
         m_err.flush();
     }
     // A file that could not be analysed is still listed, as not read whole.
