@@ -188,6 +188,7 @@ int main(int argc, char** argv)
     });
     poll.start();
     app.exec();
+    app.clock = nullptr; // the clock goes before the application, which still has events
 
     const int rearranges = window->myView()->arrangedModel()->rearrangeCount();
     const long resident = residentKb();
