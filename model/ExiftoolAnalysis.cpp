@@ -31,6 +31,21 @@ std::optional<qint64> milliseconds(double seconds)
     return static_cast<qint64>(ms);
 }
 
+// "GPSLatitude" as "GPS Latitude", "HometownCity" as "Hometown City".
+QString spacedTagName(const QString& tag)
+{
+    QString spaced;
+    for (qsizetype i = 0; i < tag.size(); ++i) {
+        const QChar c = tag[i];
+        if (i > 0 && c.isUpper() &&
+            (tag[i - 1].isLower() || (i + 1 < tag.size() && tag[i + 1].isLower() &&
+                                      tag[i - 1].isUpper())))
+            spaced += QLatin1Char(' ');
+        spaced += c;
+    }
+    return spaced;
+}
+
 struct Section
 {
     QString name;
@@ -155,26 +170,31 @@ void PerspixData::addExiftoolImageSections(PreparedData& prepared) const
         prepared.data.insert(keys::kSectionExiftoolReading, {parameters});
     };
     const QByteArray path = NativePath::encoded(filename);
-    const auto taglink = exiftool ? taglink::Taglink::initWithFilename(path.toStdString(), exiftool)
-                                  : nullptr;
-    if (!taglink) {
+    const auto tags = exiftool ? exiftool->plainTags(path.toStdString()) : std::nullopt;
+    if (!tags) {
         logLine(QStringLiteral("Failed to parse with exiftool: %1").arg(filename));
         status(QStringLiteral("failed"));
         return;
     }
-    const taglink::TaglinkData& data = taglink->data();
     QHash<QString, ParameterMap> sections;
-    for (const std::string& key : data.exifKeys) {
-        const auto found = data.exifData.find(key);
-        if (found == data.exifData.end())
+    for (const auto& [name, value] : *tags) {
+        // "Family0:Family1:Tag"; the short form has no descriptions, so the tag's name is
+        // its label.
+        // ExifTool writes a group once where both families name it alike ("File:Comment").
+        QStringList parts = fromUtf8(name).split(QLatin1Char(':'));
+        if (parts.size() == 2)
+            parts.prepend(parts.first());
+        if (parts.size() != 3)
             continue;
-        const taglink::TagEntry& tag = found->second;
         // Composite tags are worked out from others: the file does not hold them.
-        if (tag.ifd == "Composite")
+        if (parts[1] == QLatin1String("Composite") || parts[1] == QLatin1String("ExifTool") ||
+            parts[1] == QLatin1String("System"))
             continue;
-        const QString section = keys::kExiftoolSectionPrefix + fromUtf8(tag.ifd);
-        sections[section].insert(fromUtf8(key), ParameterRecord{fromUtf8(tag.label),
-                                                                fromUtf8(tag.value), true, false});
+        const QString section = keys::kExiftoolSectionPrefix + parts[1];
+        sections[section].insert(parts.join(QLatin1Char('.')),
+                                 ParameterRecord{spacedTagName(parts[2]),
+                                                 fromUtf8(taglink::Taglink::valueText(value)),
+                                                 true, false});
     }
     for (auto it = sections.cbegin(); it != sections.cend(); ++it)
         prepared.data.insert(it.key(), {it.value()});

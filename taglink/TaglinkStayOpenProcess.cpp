@@ -21,6 +21,7 @@ namespace taglink {
 namespace {
 constexpr const char* kRequestTrailer = "-echo4\n{ready}\n-execute\n";
 constexpr const char* kTagListOptions = "-json\n-l\n-G:0:1:2:4\n-D\n-a\n";
+constexpr const char* kPlainTagOptions = "-json\n-G0:1\n-a\n";
 constexpr const char* kEmbeddedDataOptions = "-json\n-G:0:1:2:4\n-b\n-a\n";
 constexpr const char* kClosingRequest = "-stay_open\nfalse\n";
 // The waiting loop looks at the buffers and at the child at least this often.
@@ -454,6 +455,31 @@ std::optional<std::vector<JsonObject>> TaglinkStayOpenProcess::imageInfo(const s
         JsonObject record = tag->asObject();
         record.set("key", JsonValue(std::string_view(key)));
         result.push_back(std::move(record));
+    }
+    return result;
+}
+
+std::optional<std::vector<std::pair<std::string, JsonValue>>>
+TaglinkStayOpenProcess::plainTags(const std::string& path)
+{
+    const auto answer = request(path, kPlainTagOptions);
+    if (!answer)
+        return std::nullopt;
+    Json5ParserHandler handler;
+    JsonStreamParser parser(&handler);
+    if (parser.parse(*answer) != JsonParserStatus::Complete)
+        return std::nullopt;
+    auto& data = handler.data();
+    if (!data || !data->isArray() || data->asArray().empty() || !data->asArray()[0].isObject())
+        return std::nullopt;
+    const JsonObject& file = data->asArray()[0].asObject();
+    std::vector<std::pair<std::string, JsonValue>> result;
+    result.reserve(handler.keysOrder().size());
+    for (const JsonString& key : handler.keysOrder()) {
+        if (key == "SourceFile")
+            continue;
+        if (const JsonValue* tag = file.find(key))
+            result.emplace_back(std::string(key), *tag);
     }
     return result;
 }
