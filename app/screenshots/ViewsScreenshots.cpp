@@ -21,6 +21,7 @@
 #include "app/map/MapWidget.h"
 #include "app/map/MapWindowController.h"
 #include "app/privacy/PrivacyWindowController.h"
+#include <QTreeWidget>
 #include "app/comparison/ParameterStatisticsController.h"
 #include "app/packets/BitrateWindow.h"
 #include "app/WindowInfo.h"
@@ -141,17 +142,25 @@ bool saveViewsScreenshots(MainWindowController* window, const QDir& dir)
     ok &= saveScreenshot(&map, dir, QStringLiteral("map.png"));
     map.close();
 
-    // The privacy report of the window's files, the file with the most findings selected.
+    // The privacy report of the window's files, the file with the most tags found selected
+    // and a position's tags shown below it.
     PrivacyWindowController& privacy = PrivacyWindowController::sharedInstance();
     privacy.resize(1100, 620);
     privacy.showSharedPrivacyWindow();
-    screenshotSettle(300);
+    screenshotSettle(1500); // pictures are read once more, with ExifTool
+    const auto tagsOf = [](const privacy::Report& report) {
+        qsizetype count = 0;
+        for (const privacy::Finding& finding : report.findings)
+            count += std::max<qsizetype>(1, finding.details.size());
+        return count;
+    };
     int most = -1;
     for (int r = 0; r < privacy.reports().size(); ++r)
-        if (most < 0 || privacy.reports()[r].findings.size() > privacy.reports()[most].findings.size())
+        if (most < 0 || tagsOf(privacy.reports()[r]) > tagsOf(privacy.reports()[most]))
             most = r;
     if (most >= 0)
         privacy.table()->selectRow(most);
+    privacy.findingsView()->expandAll();
     screenshotSettle(300);
     ok &= saveScreenshot(&privacy, dir, QStringLiteral("privacy.png"));
     privacy.close();
