@@ -1,6 +1,8 @@
 // The ExifTool stay-open process: start, requests, answers, and shutdown.
 #include "taglink/TaglinkStayOpenProcess.h"
 
+#include <functional>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -431,31 +433,47 @@ std::optional<std::string> TaglinkStayOpenProcess::request(const std::string& pa
     return answer;
 }
 
+namespace {
+
+// Each tag of ExifTool's JSON answer for one file, in ExifTool's order, SourceFile aside;
+// false when the answer is no such list.
+bool forEachTag(const std::string& answer,
+                const std::function<void(const JsonString&, const JsonValue&)>& tag)
+{
+    Json5ParserHandler handler;
+    JsonStreamParser parser(&handler);
+    if (parser.parse(answer) != JsonParserStatus::Complete)
+        return false;
+    auto& data = handler.data();
+    if (!data || !data->isArray() || data->asArray().empty() || !data->asArray()[0].isObject())
+        return false;
+    const JsonObject& file = data->asArray()[0].asObject();
+    for (const JsonString& key : handler.keysOrder()) {
+        if (key == "SourceFile")
+            continue;
+        if (const JsonValue* value = file.find(key))
+            tag(key, *value);
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<std::vector<JsonObject>> TaglinkStayOpenProcess::imageInfo(const std::string& path)
 {
     const auto answer = request(path, kTagListOptions);
     if (!answer)
         return std::nullopt;
-    Json5ParserHandler handler;
-    JsonStreamParser parser(&handler);
-    if (parser.parse(*answer) != JsonParserStatus::Complete)
-        return std::nullopt;
-    auto& data = handler.data();
-    if (!data || !data->isArray() || data->asArray().empty() || !data->asArray()[0].isObject())
-        return std::nullopt;
-    const JsonObject& file = data->asArray()[0].asObject();
     std::vector<JsonObject> result;
-    result.reserve(handler.keysOrder().size());
-    for (const JsonString& key : handler.keysOrder()) {
-        if (key == "SourceFile")
-            continue;
-        const JsonValue* tag = file.find(key);
-        if (!tag || !tag->isObject())
-            continue;
-        JsonObject record = tag->asObject();
+    const bool read = forEachTag(*answer, [&result](const JsonString& key, const JsonValue& tag) {
+        if (!tag.isObject())
+            return;
+        JsonObject record = tag.asObject();
         record.set("key", JsonValue(std::string_view(key)));
         result.push_back(std::move(record));
-    }
+    });
+    if (!read)
+        return std::nullopt;
     return result;
 }
 
@@ -465,22 +483,11 @@ TaglinkStayOpenProcess::plainTags(const std::string& path)
     const auto answer = request(path, kPlainTagOptions);
     if (!answer)
         return std::nullopt;
-    Json5ParserHandler handler;
-    JsonStreamParser parser(&handler);
-    if (parser.parse(*answer) != JsonParserStatus::Complete)
-        return std::nullopt;
-    auto& data = handler.data();
-    if (!data || !data->isArray() || data->asArray().empty() || !data->asArray()[0].isObject())
-        return std::nullopt;
-    const JsonObject& file = data->asArray()[0].asObject();
     std::vector<std::pair<std::string, JsonValue>> result;
-    result.reserve(handler.keysOrder().size());
-    for (const JsonString& key : handler.keysOrder()) {
-        if (key == "SourceFile")
-            continue;
-        if (const JsonValue* tag = file.find(key))
-            result.emplace_back(std::string(key), *tag);
-    }
+    if (!forEachTag(*answer, [&result](const JsonString& key, const JsonValue& tag) {
+            result.emplace_back(std::string(key), tag);
+        }))
+        return std::nullopt;
     return result;
 }
 
